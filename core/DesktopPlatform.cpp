@@ -1,0 +1,76 @@
+#include "DesktopPlatform.h"
+
+#include "Modulo1.h"
+#include "PictureDecoder.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The window the message boxes belong to: the screen on display.
+QWidget *dialogParent()
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+DesktopPlatform::DesktopPlatform()
+    : m_generator(static_cast<std::mt19937::result_type>(
+          std::chrono::high_resolution_clock::now().time_since_epoch().count()))
+{
+}
+
+float DesktopPlatform::nextRandom()
+{
+    // 24 random bits over 2^24: every float step in [0, 1), never 1 itself.
+    return float(m_generator() >> 8) * (1.0f / 16777216.0f);
+}
+
+void DesktopPlatform::beep() { QApplication::beep(); }
+
+bool DesktopPlatform::askYesNo(const QString &prompt)
+{
+    QMessageBox box(QMessageBox::Question, Modulo1::Title, prompt,
+                    QMessageBox::Yes | QMessageBox::No, dialogParent());
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void DesktopPlatform::inform(const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, Modulo1::Title, text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+void DesktopPlatform::fatal(const QString &report)
+{
+    std::fprintf(stderr, "%s\n", report.toLocal8Bit().constData());
+    std::fflush(stderr);
+    QMessageBox box(QMessageBox::Critical, Modulo1::Title, report, QMessageBox::Ok, dialogParent());
+    box.exec();
+    // Nothing of the program may run after the report: no handler, no destructor.
+    std::_Exit(1);
+}
+
+void DesktopPlatform::endProgram(int status)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->hide();
+    QCoreApplication::exit(status);
+}
+
+PictureResult DesktopPlatform::loadPicture(const QString &path, QSize pixelSize)
+{
+    return decodePicture(path, pixelSize);
+}

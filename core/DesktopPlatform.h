@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <random>
+
+// The platform of the real program: a generator seeded from the clock, the window system's bell,
+// message boxes and the picture decoder.
+class DesktopPlatform : public Platform {
+public:
+    DesktopPlatform();
+
+    float nextRandom() override;
+    void beep() override;
+    bool askYesNo(const QString &prompt) override;
+    void inform(const QString &text) override;
+    [[noreturn]] void fatal(const QString &report) override;
+    void endProgram(int status) override;
+    PictureResult loadPicture(const QString &path, QSize pixelSize) override;
+
+private:
+    std::mt19937 m_generator;
+};

@@ -1,0 +1,63 @@
+#include "PictureDecoder.h"
+
+#include "SafeFile.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+bool jpegIsTruncated(const QByteArray &data)
+{
+    // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart marker, so the end
+    // marker 0xFF 0xD9 after the last start-of-scan means the image was written to its end.
+    // (An EXIF thumbnail has its own end marker, but before the main image's scans.)
+    const qsizetype lastScan = data.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+    if (lastScan < 0)
+        return true;
+    return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) < 0;
+}
+
+PictureResult decodePictureData(const QByteArray &data, QSize pixelSize)
+{
+    PictureResult out;
+    if (data.isEmpty()) {
+        out.cause = QStringLiteral("il file è vuoto");
+        return out;
+    }
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QByteArray format = reader.format();
+    const QSize stored = reader.size();
+    if (format.isEmpty() || !stored.isValid() || stored.isEmpty()) {
+        out.cause = QStringLiteral("non è un'immagine valida");
+        return out;
+    }
+    if (format == "jpeg" && jpegIsTruncated(data)) {
+        out.cause = QStringLiteral("l'immagine è incompleta (il file è troncato)");
+        return out;
+    }
+    // The scaled size applies before the EXIF rotation: ask for the transposed box when the
+    // picture will be turned by 90 degrees.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    reader.setScaledSize(turned ? pixelSize.transposed() : pixelSize);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        out.cause = QStringLiteral("non è un'immagine valida (%1)").arg(reader.errorString());
+        return out;
+    }
+    if (image.size() != pixelSize)
+        image = image.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    out.image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    return out;
+}
+
+PictureResult decodePicture(const QString &path, QSize pixelSize)
+{
+    const FileContents file = readRegularFile(path, MaxPictureFileBytes);
+    if (!file.ok())
+        return PictureResult{{}, file.cause};
+    return decodePictureData(file.data, pixelSize);
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Platform.h"
+
+// Largest picture file the program reads; a phone photo is a few megabytes.
+constexpr qint64 MaxPictureFileBytes = 64 * 1024 * 1024;
+
+// Reads the picture at path and returns it at exactly pixelSize, ignoring its proportions.
+// JPEGs are decoded at reduced scale where the box is small (the decoder skips most of the work),
+// the EXIF orientation is honoured, and a file cut short is refused rather than shown half grey.
+// The format is taken from the content, not from the name.
+PictureResult decodePicture(const QString &path, QSize pixelSize);
+
+// The same from the bytes of a file already read.
+PictureResult decodePictureData(const QByteArray &data, QSize pixelSize);
+
+// True when the data of a JPEG stops before its end-of-image marker.
+bool jpegIsTruncated(const QByteArray &data);

@@ -1,0 +1,139 @@
+#include "SafeFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString causeOfErrno(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("file non trovato");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("permesso di lettura negato");
+    case ELOOP:
+        return QStringLiteral("collegamento simbolico circolare");
+    case EISDIR:
+        return QStringLiteral("è una cartella, non un file");
+    default:
+        return QStringLiteral("impossibile leggere il file (%1)")
+            .arg(QString::fromLocal8Bit(strerror(err)));
+    }
+}
+
+QString causeOfKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("è una cartella, non un file");
+    if (S_ISREG(mode))
+        return {};
+    return QStringLiteral("non è un file normale (è una pipe, un socket o un dispositivo)");
+}
+
+} // namespace
+
+FileContents readRegularFile(const QString &path, qint64 maxBytes)
+{
+    FileContents out;
+    // O_NONBLOCK: opening a named pipe nobody writes to must not wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        out.cause = causeOfErrno(errno);
+        return out;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        out.cause = causeOfErrno(errno);
+    } else if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty()) {
+        out.cause = kind;
+    } else if (st.st_size > maxBytes) {
+        out.cause = QStringLiteral("il file è troppo grande (%1 byte, al massimo %2)")
+                        .arg(st.st_size)
+                        .arg(maxBytes);
+    } else {
+        // The file may grow while it is read: never take more than maxBytes + 1.
+        out.data.resize(qsizetype(st.st_size) + 1);
+        qsizetype got = 0;
+        for (;;) {
+            if (got == out.data.size()) {
+                if (got > maxBytes)
+                    break;
+                out.data.resize(qMin<qint64>(maxBytes + 1, got * 2 + 4096));
+            }
+            const ssize_t n = ::read(fd, out.data.data() + got, size_t(out.data.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                out.cause = causeOfErrno(errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            got += n;
+        }
+        out.data.truncate(got);
+        if (out.ok() && got > maxBytes)
+            out.cause = QStringLiteral("il file è troppo grande (più di %1 byte)").arg(maxBytes);
+    }
+    ::close(fd);
+    if (!out.ok())
+        out.data.clear();
+    return out;
+}
+
+QString regularFileProblem(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return causeOfErrno(errno);
+    if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
+        return kind;
+    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        return causeOfErrno(errno);
+    return {};
+}
+
+namespace {
+
+// The entry of dir whose name equals name without regard to case, or name itself.
+QString matchEntry(const QString &dir, const QString &name)
+{
+    if (QFileInfo::exists(dir + QLatin1Char('/') + name))
+        return name;
+    const QStringList entries =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &e : entries)
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return e;
+    return name;
+}
+
+} // namespace
+
+QString resolveLetterCase(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        return path;
+    const int lastSep = path.lastIndexOf(QLatin1Char('/'));
+    if (lastSep < 0)
+        return path;
+    QString dir = path.left(lastSep);
+    const QString file = path.mid(lastSep + 1);
+    if (!QFileInfo::exists(dir.isEmpty() ? QStringLiteral("/") : dir)) {
+        const int dirSep = dir.lastIndexOf(QLatin1Char('/'));
+        if (dirSep >= 0) {
+            const QString parent = dir.left(dirSep);
+            dir = parent + QLatin1Char('/')
+                  + matchEntry(parent.isEmpty() ? QStringLiteral("/") : parent, dir.mid(dirSep + 1));
+        }
+    }
+    return dir + QLatin1Char('/') + matchEntry(dir.isEmpty() ? QStringLiteral("/") : dir, file);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Reading of the teacher's files. Only regular files are read (a pipe, socket or device would
+// block or never end), never more than a given number of bytes, and every refusal comes with an
+// Italian cause that the error report can show.
+struct FileContents {
+    QByteArray data;
+    QString cause; // empty when data holds the whole file
+    bool ok() const { return cause.isEmpty(); }
+};
+
+FileContents readRegularFile(const QString &path, qint64 maxBytes);
+
+// Cause for a path that is not an openable regular file, or an empty string if it is one.
+// Used where only the kind of file matters, before a reader opens it.
+QString regularFileProblem(const QString &path);
+
+// When path does not exist, the same path with its last two components matched without regard
+// to letter case (folders prepared on Windows: LISTA.TXT, JPG/7.JPG); otherwise path itself.
+QString resolveLetterCase(const QString &path);

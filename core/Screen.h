@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class Modulo1;
+
+enum class ScreenId { FormAvvio, FormMenu, FormTrova, FormTrova2 };
+constexpr int ScreenCount = 4;
+
+// One loaded screen: a top-level window with its controls. A window is built afresh each time its
+// screen is shown and destroyed when the screen is unloaded; the screen's slot in the registry
+// outlives it.
+class Screen : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 632;
+    static constexpr int ClientHeight = 453;
+
+    Screen(Modulo1 &module, ScreenId id);
+    ScreenId id() const { return m_id; }
+
+    // Runs once per load, after the controls are built and before the window is shown.
+    virtual void Form_Load() {}
+
+protected:
+    // A click on the bare window.
+    virtual void Form_Click() {}
+    // Keys 1 to 6 (main keyboard or keypad) as an answer in slot 0 to 5; screens without
+    // answers ignore them.
+    virtual void answerKey(int slot) { Q_UNUSED(slot); }
+
+    void closeEvent(QCloseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+    Modulo1 &m;
+
+private:
+    ScreenId m_id;
+};
+
+// Builds the window of a screen; defined with the screens themselves.
+Screen *createScreen(Modulo1 &module, ScreenId id);
