@@ -12,7 +12,7 @@ const QByteArray utf8Bom("\xEF\xBB\xBF", 3);
 bool isValidUtf8(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8.decode(bytes);
+    const QString decoded = utf8.decode(bytes); // decode() is lazy: converting runs it
     return !utf8.hasError();
 }
 

@@ -1,0 +1,18 @@
+# Debian packages the project needs, by purpose. Sourced by the other scripts.
+BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2"
+RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2"
+TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs"
+
+# install_packages PKG...: installs those not yet installed (as root, or through sudo).
+install_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

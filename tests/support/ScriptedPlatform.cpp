@@ -1,0 +1,52 @@
+#include "ScriptedPlatform.h"
+
+#include "PictureDecoder.h"
+
+float ScriptedPlatform::nextRandom()
+{
+    ++randomsTaken;
+    if (!randoms.isEmpty())
+        return randoms.takeFirst();
+    return float(m_fallback() >> 8) * (1.0f / 16777216.0f);
+}
+
+void ScriptedPlatform::beep()
+{
+    if (onBeep)
+        onBeep();
+    ++beeps;
+    log << QStringLiteral("beep");
+}
+
+bool ScriptedPlatform::askYesNo(const QString &prompt)
+{
+    questions << prompt;
+    log << QStringLiteral("ask:") + prompt;
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
+
+void ScriptedPlatform::inform(const QString &text)
+{
+    informs << text;
+    log << QStringLiteral("inform:") + text;
+}
+
+void ScriptedPlatform::fatal(const QString &report) { throw ScriptedFatal(report); }
+
+void ScriptedPlatform::endProgram(int status)
+{
+    endStatus = status;
+    log << QStringLiteral("end:%1").arg(status);
+}
+
+PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize)
+{
+    loadedPaths << path;
+    log << QStringLiteral("load:") + path;
+    if (!readPictures) {
+        QImage image(pixelSize, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        return PictureResult{image, {}};
+    }
+    return decodePicture(path, pixelSize);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+#include <random>
+#include <stdexcept>
+
+// What the scripted platform throws for an error report, so a test can see that the program
+// would have ended there and with which text.
+struct ScriptedFatal : std::runtime_error {
+    explicit ScriptedFatal(const QString &report)
+        : std::runtime_error(report.toStdString()), report(report) {}
+    QString report;
+};
+
+// The platform of the tests: random values come from a script (then from a fixed-seed
+// generator), questions are answered from a script, beeps and every other call are logged in
+// order, and no window is ever shown.
+class ScriptedPlatform : public Platform {
+public:
+    float nextRandom() override;
+    void beep() override;
+    bool askYesNo(const QString &prompt) override;
+    void inform(const QString &text) override;
+    [[noreturn]] void fatal(const QString &report) override;
+    void endProgram(int status) override;
+    PictureResult loadPicture(const QString &path, QSize pixelSize) override;
+
+    // Values nextRandom returns first, in order.
+    QList<float> randoms;
+    // Answers to the Yes/No questions, in order; No when the script has run out.
+    QList<bool> answers;
+    // When false, pictures are not read: every load gives a plain image of the size asked.
+    bool readPictures = true;
+    // Runs at every beep, before it is counted (to look at the screens at that moment).
+    std::function<void()> onBeep;
+
+    int beeps = 0;
+    int randomsTaken = 0;
+    int endStatus = -1; // -1 while the program has not been ended
+    QStringList questions;
+    QStringList informs;
+    QStringList loadedPaths;
+    QStringList log; // "beep", "ask:...", "inform:...", "end:N", "load:..."
+
+private:
+    std::mt19937 m_fallback{20260};
+};
