@@ -1,0 +1,73 @@
+# Helpers for the end-to-end tests: the real program in an Xvfb display, driven by xdotool.
+# Every wait has a timeout, so a test fails rather than hangs.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit.
+start_display() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 50); do
+            xdpyinfo >/dev/null 2>&1 && { trap stop_display EXIT; return 0; }
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    fail "no Xvfb display could be started"
+}
+stop_display() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null || true
+}
+
+# wait_window REGEX [SECONDS]: prints the id of the visible window whose title matches.
+wait_window() {
+    local re=$1 limit=${2:-20} i id
+    for i in $(seq $((limit * 10))); do
+        id=$(xdotool search --onlyvisible --name "$re" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    fail "no window titled /$re/ within $limit s"
+}
+
+# wait_no_window REGEX [SECONDS]
+wait_no_window() {
+    local re=$1 limit=${2:-20} i
+    for i in $(seq $((limit * 10))); do
+        xdotool search --onlyvisible --name "$re" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "window /$re/ still open after $limit s"
+}
+
+# wait_exit PID [SECONDS]: waits for the program to end; sets EXIT_STATUS.
+wait_exit() {
+    local pid=$1 limit=${2:-20} i
+    for i in $(seq $((limit * 10))); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"; EXIT_STATUS=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "the program did not end within $limit s"
+}
+
+# focus WID: gives the window the keyboard (there is no window manager to do it).
+focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+
+# click WID X Y: a left click at client coordinates of the window.
+click() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.2; }
+
+# press WID KEY...: keys sent to the focused window.
+press() { local w=$1; shift; focus "$w"; xdotool key --clearmodifiers "$@"; sleep 0.2; }
+
+# shot WID FILE: a screenshot of one window (-silent: import rings the bell otherwise).
+shot() { import -silent -window "$1" "$2"; }
