@@ -35,7 +35,31 @@ QString causeOfKind(mode_t mode)
         return QStringLiteral("è una cartella, non un file");
     if (S_ISREG(mode))
         return {};
-    return QStringLiteral("non è un file normale (è una pipe, un socket o un dispositivo)");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("non è un file normale (è una pipe con nome)");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("non è un file normale (è un socket)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("non è un file normale (è un dispositivo)");
+    return QStringLiteral("non è un file normale");
+}
+
+// Why open() failed on path, said as precisely as the file system allows: "file non trovato" for a
+// link whose target is gone would send the teacher looking for a file that is plainly there.
+QString causeOfOpenFailure(const QString &path, int err)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (err == ENOENT && ::lstat(native.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        const QString target = QFileInfo(path).symLinkTarget();
+        return QStringLiteral("è un collegamento simbolico a un file che non esiste (%1)")
+            .arg(QDir::toNativeSeparators(target));
+    }
+    // A socket cannot be opened at all (ENXIO); its kind is the better cause.
+    if (err == ENXIO && ::stat(native.constData(), &st) == 0)
+        if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
+            return kind;
+    return causeOfErrno(err);
 }
 
 } // namespace
@@ -46,7 +70,7 @@ FileContents readRegularFile(const QString &path, qint64 maxBytes)
     // O_NONBLOCK: opening a named pipe nobody writes to must not wait for a writer.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        out.cause = causeOfErrno(errno);
+        out.cause = causeOfOpenFailure(path, errno);
         return out;
     }
     struct stat st {};
@@ -93,12 +117,34 @@ QString regularFileProblem(const QString &path)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return causeOfErrno(errno);
+        return causeOfOpenFailure(path, errno);
     if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
         return kind;
     if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
         return causeOfErrno(errno);
     return {};
+}
+
+QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return causeOfOpenFailure(path, errno);
+    // The kind is judged on what was opened, not on a name that may since point elsewhere.
+    struct stat st {};
+    QString cause;
+    if (::fstat(fd, &st) != 0)
+        cause = causeOfErrno(errno);
+    else if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
+        cause = kind;
+    else if (st.st_size > maxBytes)
+        cause = QStringLiteral("il file è troppo grande (%1 byte, al massimo %2)").arg(st.st_size).arg(maxBytes);
+    else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        cause = QStringLiteral("impossibile leggere il file (%1)").arg(file.errorString());
+    else
+        return {};
+    ::close(fd);
+    return cause;
 }
 
 namespace {

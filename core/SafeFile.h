@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 // Reading of the teacher's files. Only regular files are read (a pipe, socket or device would
 // block or never end), never more than a given number of bytes, and every refusal comes with an
 // Italian cause that the error report can show.
@@ -17,6 +19,10 @@ FileContents readRegularFile(const QString &path, qint64 maxBytes);
 // Cause for a path that is not an openable regular file, or an empty string if it is one.
 // Used where only the kind of file matters, before a reader opens it.
 QString regularFileProblem(const QString &path);
+
+// Opens path into file for reading when it is a regular file of at most maxBytes, for readers that
+// take only part of a file (a picture's header); otherwise leaves file closed and gives the cause.
+QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file);
 
 // When path does not exist, the same path with its last two components matched without regard
 // to letter case (folders prepared on Windows: LISTA.TXT, JPG/7.JPG); otherwise path itself.
