@@ -1,5 +1,6 @@
 #include "PictureDecoder.h"
 
+#include "PictureHeader.h"
 #include "SafeFile.h"
 
 #include <QBuffer>
@@ -16,28 +17,26 @@ bool jpegIsTruncated(const QByteArray &data)
     return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) < 0;
 }
 
+QString jpegTruncatedCause() { return QStringLiteral("l'immagine è incompleta (il file è troncato)"); }
+
 PictureResult decodePictureData(const QByteArray &data, QSize pixelSize)
 {
     PictureResult out;
-    if (data.isEmpty()) {
-        out.cause = QStringLiteral("il file è vuoto");
-        return out;
-    }
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    // The header alone decides whether decoding may start: nothing is allocated for a bomb.
+    const PictureHeader header = readPictureHeader(buffer);
+    if (!header.ok()) {
+        out.cause = header.cause;
+        return out;
+    }
+    if (header.format == "jpeg" && jpegIsTruncated(data)) {
+        out.cause = jpegTruncatedCause();
+        return out;
+    }
+    QImageReader reader(&buffer, header.format);
     reader.setAutoTransform(true);
-    const QByteArray format = reader.format();
-    const QSize stored = reader.size();
-    if (format.isEmpty() || !stored.isValid() || stored.isEmpty()) {
-        out.cause = QStringLiteral("non è un'immagine valida");
-        return out;
-    }
-    if (format == "jpeg" && jpegIsTruncated(data)) {
-        out.cause = QStringLiteral("l'immagine è incompleta (il file è troncato)");
-        return out;
-    }
     // The scaled size applies before the EXIF rotation: ask for the transposed box when the
     // picture will be turned by 90 degrees.
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;

@@ -16,3 +16,5 @@ PictureResult decodePictureData(const QByteArray &data, QSize pixelSize);
 
 // True when the data of a JPEG stops before its end-of-image marker.
 bool jpegIsTruncated(const QByteArray &data);
+// The cause the error report gives for such a file.
+QString jpegTruncatedCause();
