@@ -1,6 +1,7 @@
 #include "Modulo1.h"
 
 #include "Controls.h"
+#include "FolderCheck.h"
 #include "SafeFile.h"
 #include "WordList.h"
 
@@ -36,6 +37,12 @@ void Modulo1::Main()
     NumParole = 0;
     for (const QString &w : list.words)
         Parole.at(static_cast<std::size_t>(++NumParole)) = w;
+
+    const int pictures = qMax<int>(NumParole, 1);
+    const QList<PictureProblem> bad = findPictureProblems(
+        pictures, [this](int n) { return resolveLetterCase(picturePath(n)); });
+    if (!bad.isEmpty())
+        platform.fatal(pictureProblemsReport(bad, pictures));
 
     registry.show(ScreenId::FormAvvio);
 }

@@ -28,8 +28,9 @@ public:
     qint16 Errati = 0;    // wrong answers in the open exercise
     QString Percorso;     // the working directory at start-up
 
-    // Start-up: records the folder, reads the word list and shows the start screen. A list that
-    // cannot be read ends the program with an error report before any screen is shown.
+    // Start-up: records the folder, reads the word list, checks pictures 1..max(NumParole, 1) and
+    // shows the start screen. A list that cannot be read, or any picture that is missing or
+    // unreadable, ends the program with an error report before any screen is shown.
     void Main();
 
     // The exit question; on Yes the program ends.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// The check of the pictures at start-up. A picture that is missing or unreadable would otherwise
+// end the program in the middle of an exercise, in a child's hands; checked before any screen, it
+// ends it at once with one report that lists every bad file, so the teacher can mend them all.
+// Only what is cheap is read: the kind and size of each file, its header, and for a JPEG its last
+// two bytes; no picture is decoded.
+
+struct PictureProblem {
+    int number = 0;
+    QString path;
+    QString cause;
+};
+
+// Why the picture file at path cannot be shown, or an empty string when nothing cheap to see says
+// so. A JPEG that does not end with its end-of-image marker is read whole to tell a file cut short
+// from one with data after the image.
+QString pictureFileProblem(const QString &path);
+
+// The pictures among 1..count that cannot be shown, in order; pathOf gives the file of each.
+QList<PictureProblem> findPictureProblems(int count, const std::function<QString(int)> &pathOf);
+
+// The error report for those problems: the first MaxListed of them, then how many more.
+QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);
+
+constexpr int MaxListedPictureProblems = 20;
