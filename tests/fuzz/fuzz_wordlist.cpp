@@ -1,0 +1,85 @@
+// libFuzzer target for the word-list reader. Besides crashes and sanitizer reports it checks what
+// must hold for any bytes: at most 150 words, a cause exactly when the list is refused, and, where
+// there is no quote to change the rules, the number of fields an independent count gives.
+
+#include "WordList.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void require(bool condition, const char *what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool endsField(char c) { return c == ',' || c == '\r' || c == '\n'; }
+
+// Fields of bytes without quotes: one per terminator (CR LF counting once), and one more for the
+// text after the last terminator, if any.
+qsizetype countFields(QByteArrayView bytes)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (!endsField(bytes[i]))
+            continue;
+        ++count;
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+    }
+    if (!bytes.isEmpty() && !endsField(bytes.back()))
+        ++count;
+    return count;
+}
+
+bool hasControlCharacter(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
+            return true;
+    return false;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // No copy: a read past the end of the input lands outside libFuzzer's buffer, where the
+    // address sanitizer sees it.
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    const WordList list = parseWordList(bytes);
+    require(list.words.size() <= WordList::Capacity, "more than 150 words");
+    require(list.ok() || list.words.isEmpty(), "words kept from a refused list");
+
+    const QList<QByteArray> fields = splitFields(bytes, WordList::Capacity);
+    require(fields.size() <= WordList::Capacity + 1, "splitting went on past 151 fields");
+
+    if (bytes.contains('"'))
+        return 0;
+    require(fields.size() == qMin<qsizetype>(countFields(bytes), WordList::Capacity + 1),
+            "field count differs from the independent count");
+    for (const QByteArray &f : fields) {
+        require(!f.contains(',') && !f.contains('\r') && !f.contains('\n'), "terminator inside a field");
+        require(f.isEmpty() || (f.front() != ' ' && f.front() != '\t'), "blank in front of a field");
+        require(f.isEmpty() || (f.back() != ' ' && f.back() != '\t'), "blank behind a field");
+    }
+
+    const QByteArrayView text = bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3)
+                                                                 : QByteArrayView(bytes);
+    const qsizetype expected = countFields(text);
+    if (hasControlCharacter(bytes)) {
+        require(!list.ok(), "a list with control characters was used");
+    } else if (expected > WordList::Capacity) {
+        require(!list.ok(), "a list of more than 150 words was used");
+    } else {
+        require(list.ok(), "a list of plain text within 150 words was refused");
+        require(list.words.size() == expected, "word count differs from the independent count");
+    }
+    return 0;
+}
