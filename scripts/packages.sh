@@ -1,7 +1,7 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2"
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2"
-TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs"
+TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs strace"
 FUZZ_PACKAGES="clang-14 libfuzzer-14-dev libclang-rt-14-dev"
 
 # install_packages PKG...: installs those not yet installed (as root, or through sudo).
