@@ -30,8 +30,9 @@ QString pictureFileProblem(const QString &path)
     if (!header.ok())
         return header.cause;
     // Inside a JPEG's coded data 0xFF 0xD9 cannot occur, so a file that ends with it was written
-    // to its end. Any other ending is rare (data appended after the image, or a file cut short)
-    // and worth the full read that the decoder's own test needs.
+    // to its end (barring a cut that happens to fall just after those two bytes inside a later
+    // segment; the loader still finds that one). Any other ending is rare (data appended after
+    // the image, or a file cut short) and worth the full read that the decoder's own test needs.
     if (header.format == "jpeg" && !endsWithEndOfImage(file) && jpegIsTruncated(file.readAll()))
         return jpegTruncatedCause();
     return {};

@@ -6,16 +6,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
-bool jpegIsTruncated(const QByteArray &data)
-{
-    // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart marker, so the end
-    // marker 0xFF 0xD9 after the last start-of-scan means the image was written to its end.
-    // (An EXIF thumbnail has its own end marker, but before the main image's scans.)
-    const qsizetype lastScan = data.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
-    if (lastScan < 0)
-        return true;
-    return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) < 0;
-}
+bool jpegIsTruncated(const QByteArray &data) { return !jpegReachesEndOfImage(data); }
 
 QString jpegTruncatedCause() { return QStringLiteral("l'immagine è incompleta (il file è troncato)"); }
 

@@ -14,7 +14,7 @@ PictureResult decodePicture(const QString &path, QSize pixelSize);
 // The same from the bytes of a file already read.
 PictureResult decodePictureData(const QByteArray &data, QSize pixelSize);
 
-// True when the data of a JPEG stops before its end-of-image marker.
+// True when the data of a JPEG stops before its end-of-image marker (jpegReachesEndOfImage).
 bool jpegIsTruncated(const QByteArray &data);
 // The cause the error report gives for such a file.
 QString jpegTruncatedCause();

@@ -127,6 +127,50 @@ JpegLayout readJpegLayout(QIODevice &device)
     return out;
 }
 
+bool jpegReachesEndOfImage(QByteArrayView data)
+{
+    const qsizetype n = data.size();
+    if (n < 4 || uchar(data[0]) != 0xFF || uchar(data[1]) != 0xD8)
+        return false;
+    qsizetype i = 2;
+    for (;;) {
+        // The next marker; stray bytes before it are skipped, as the decoder does.
+        i = data.indexOf('\xFF', i);
+        if (i < 0)
+            return false;
+        while (i < n && uchar(data[i]) == 0xFF)
+            ++i; // fill bytes
+        if (i >= n)
+            return false;
+        const uchar marker = uchar(data[i++]);
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x00 || marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7))
+            continue; // no length follows
+        if (i + 2 > n)
+            return false;
+        const qsizetype length = (uchar(data[i]) << 8) | uchar(data[i + 1]);
+        if (length < 2 || i + length > n)
+            return false;
+        i += length;
+        if (marker != 0xDA)
+            continue;
+        // Coded data after a scan header: 0xFF only ever comes with a stuffed 0x00 or a restart
+        // marker there; anything else is the marker that ends the scan.
+        for (;;) {
+            i = data.indexOf('\xFF', i);
+            if (i < 0 || i + 1 >= n)
+                return false;
+            const uchar next = uchar(data[i + 1]);
+            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
+                i += next == 0xFF ? 1 : 2;
+                continue;
+            }
+            break;
+        }
+    }
+}
+
 PictureHeader readPictureHeader(QIODevice &device)
 {
     PictureHeader out;

@@ -45,3 +45,8 @@ struct JpegLayout {
 
 // Walks the JPEG's marker segments in device from its current position to the first scan header.
 JpegLayout readJpegLayout(QIODevice &device);
+
+// True when the JPEG in data runs from its start-of-image marker through its segments and scans
+// to its end-of-image marker. Whatever follows that marker (a phone's motion-photo video, padding)
+// plays no part; a file cut short anywhere before it gives false.
+bool jpegReachesEndOfImage(QByteArrayView data);

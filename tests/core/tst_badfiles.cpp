@@ -253,6 +253,7 @@ void TestBadFiles::pictures_data()
     QTest::addRow("cut short in the middle") << "cut in the middle" << cutShort << "";
     QTest::addRow("cut short in the header")
         << "cut in the header" << "non è un'immagine valida (l'intestazione JPEG non si legge)" << "";
+    QTest::addRow("progressive, cut short") << "progressive cut" << cutShort << "";
     QTest::addRow("text") << "text" << "non è un'immagine valida" << "";
     QTest::addRow("larger than 64 MiB")
         << "huge file" << "il file è troppo grande (67108865 byte, al massimo 67108864)" << "";
@@ -285,6 +286,8 @@ void TestBadFiles::pictures_data()
     QTest::addRow("PNG named .jpg") << "png" << "" << "colour";
     QTest::addRow("GIF named .jpg") << "gif" << "" << "colour";
     QTest::addRow("data after the end of the image") << "trailing data" << "" << "colour";
+    QTest::addRow("a start-of-scan in the data after the end")
+        << "trailing scan" << "" << "colour";
 }
 
 QByteArray TestBadFiles::picture(const QString &kind, const QString &folder)
@@ -334,8 +337,14 @@ QByteArray TestBadFiles::picture(const QString &kind, const QString &folder)
         return encoded(flat(2), "PNG");
     if (kind == "gif")
         return tool("convert", {"ppm:-", "gif:-"}, ppm);
+    if (kind == "progressive cut") {
+        const QByteArray progressive = tool("jpegtran", {"-progressive"}, noisy);
+        return progressive.left(progressive.size() * 6 / 10);
+    }
     if (kind == "trailing data")
         return jpeg + QByteArray(300, '\0') + "altri dati";
+    if (kind == "trailing scan") // as a video appended by a phone may hold, with no end marker after
+        return jpeg + QByteArray("\xFF\xDA\x00\x08video", 9) + QByteArray(1000, '\x55');
     qFatal("unknown picture kind %s", qPrintable(kind));
 }
 
