@@ -52,11 +52,12 @@ QList<PictureProblem> findPictureProblems(int count, const std::function<QString
 QString pictureProblemsReport(const QList<PictureProblem> &problems, int count)
 {
     // One line a file keeps a report of twenty files within a screen's height.
-    QString report = problems.size() == 1
-                         ? QStringLiteral("Un'immagine manca o non si può mostrare (1 su %1):\n").arg(count)
-                         : QStringLiteral("Alcune immagini mancano o non si possono mostrare (%1 su %2):\n")
-                               .arg(problems.size())
-                               .arg(count);
+    QString report =
+        problems.size() == 1
+            ? QStringLiteral("Un'immagine manca o non si può mostrare (1 su %1):\n").arg(count)
+            : QStringLiteral("Alcune immagini mancano o non si possono mostrare (%1 su %2):\n")
+                  .arg(problems.size())
+                  .arg(count);
     for (qsizetype i = 0; i < problems.size() && i < MaxListedPictureProblems; ++i) {
         const PictureProblem &p = problems.at(i);
         report += QStringLiteral("\n%1: %2").arg(QDir::toNativeSeparators(p.path), p.cause);

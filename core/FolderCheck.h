@@ -25,7 +25,7 @@ QString pictureFileProblem(const QString &path);
 // The pictures among 1..count that cannot be shown, in order; pathOf gives the file of each.
 QList<PictureProblem> findPictureProblems(int count, const std::function<QString(int)> &pathOf);
 
-// The error report for those problems: the first MaxListed of them, then how many more.
-QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);
-
+// The error report for those problems among count pictures: the first MaxListedPictureProblems
+// of them, one line each with the file and the cause, then how many more.
 constexpr int MaxListedPictureProblems = 20;
+QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);

@@ -138,7 +138,9 @@ QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file)
     else if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
         cause = kind;
     else if (st.st_size > maxBytes)
-        cause = QStringLiteral("il file è troppo grande (%1 byte, al massimo %2)").arg(st.st_size).arg(maxBytes);
+        cause = QStringLiteral("il file è troppo grande (%1 byte, al massimo %2)")
+                    .arg(st.st_size)
+                    .arg(maxBytes);
     else if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         cause = QStringLiteral("impossibile leggere il file (%1)").arg(file.errorString());
     else

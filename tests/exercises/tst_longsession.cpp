@@ -72,7 +72,8 @@ void TestLongSession::answersAndTrips()
             QWidget *target = nullptr;
             if (wordToPicture) {
                 auto *trova2 = static_cast<FormTrova2 *>(exercise);
-                const int slot = answerRight ? trova2->PosizioneGiusta : (trova2->PosizioneGiusta + 1) % 6;
+                const int right = trova2->PosizioneGiusta;
+                const int slot = answerRight ? right : (right + 1) % 6;
                 target = child<PictureBox>(exercise, QStringLiteral("Image1_%1").arg(slot));
             } else {
                 auto *trova = static_cast<FormTrova *>(exercise);
@@ -101,7 +102,8 @@ void TestLongSession::answersAndTrips()
     QCOMPARE(right + wrong, Trips * AnswersPerTrip);
     // One beep per answer and one per exercise opened.
     QCOMPARE(platform.beeps, Trips * AnswersPerTrip + Trips);
-    QCOMPARE(m.registry.loadCount(ScreenId::FormTrova) + m.registry.loadCount(ScreenId::FormTrova2), Trips);
+    QCOMPARE(m.registry.loadCount(ScreenId::FormTrova) + m.registry.loadCount(ScreenId::FormTrova2),
+             Trips);
     QCOMPARE(QApplication::allWidgets().size(), widgetsAtMenu);
     QVERIFY(platform.informs.isEmpty());
     QCOMPARE(platform.endStatus, -1);

@@ -24,7 +24,8 @@ void require(bool condition, const char *what)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     if (!jpegReachesEndOfImage(bytes))
         return 0;
     require(bytes.contains(QByteArrayView("\xFF\xD9", 2)), "whole without an end marker");

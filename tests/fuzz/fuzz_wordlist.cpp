@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     // No copy: a read past the end of the input lands outside libFuzzer's buffer, where the
     // address sanitizer sees it.
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
 
     const WordList list = parseWordList(bytes);
     require(list.words.size() <= WordList::Capacity, "more than 150 words");
@@ -65,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(fields.size() == qMin<qsizetype>(countFields(bytes), WordList::Capacity + 1),
             "field count differs from the independent count");
     for (const QByteArray &f : fields) {
-        require(!f.contains(',') && !f.contains('\r') && !f.contains('\n'), "terminator inside a field");
+        require(!f.contains(',') && !f.contains('\r') && !f.contains('\n'),
+                "terminator inside a field");
         require(f.isEmpty() || (f.front() != ' ' && f.front() != '\t'), "blank in front of a field");
         require(f.isEmpty() || (f.back() != ' ' && f.back() != '\t'), "blank behind a field");
     }
