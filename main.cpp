@@ -10,8 +10,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("diveva"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/diveva.xpm")));
-    // Desktop entries and window managers match the running program to its launcher by this name.
-    QGuiApplication::setDesktopFileName(QStringLiteral("diveva"));
+    // Wayland desktops find the program's launcher and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(DIVEVA_APP_ID));
     installItalianTranslation(app);
     // The program ends when the user closes the last screen or says Yes to the exit question;
     // a message box closing is no reason to end it.
