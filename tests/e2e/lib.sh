@@ -5,21 +5,26 @@
 fail() { echo "FAIL: $*" >&2; [ "$BASHPID" = "$$" ] || kill -TERM $$; exit 1; }
 trap 'exit 1' TERM
 
-# start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit.
+# start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit (by the
+# caller's own EXIT trap if it has one). Xvfb picks the display itself (-displayfd), so tests
+# running at the same time never share one.
 start_display() {
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        local i
-        for i in $(seq 50); do
-            xdpyinfo >/dev/null 2>&1 && { trap stop_display EXIT; return 0; }
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
+    local number i
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    [ -n "$(trap -p EXIT)" ] || trap stop_display EXIT
+    for i in $(seq 100); do
+        if grep -q '^[0-9][0-9]*$' "$number"; then
+            export DISPLAY=":$(cat "$number")"
+            rm -f "$number"
+            xdpyinfo >/dev/null 2>&1 && return 0
+            break
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
+    rm -f "$number"
     fail "no Xvfb display could be started"
 }
 stop_display() {
