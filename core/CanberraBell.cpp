@@ -2,6 +2,11 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <initializer_list>
+#include <type_traits>
+#include <utility>
+
 #include <dlfcn.h>
 
 namespace {
