@@ -1,4 +1,5 @@
 #include "DesktopPlatform.h"
+#include "ItalianTranslation.h"
 #include "Modulo1.h"
 
 #include <QApplication>
@@ -9,6 +10,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("diveva"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/diveva.xpm")));
+    // Wayland desktops find the program's launcher and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(DIVEVA_APP_ID));
+    installItalianTranslation(app);
     // The program ends when the user closes the last screen or says Yes to the exit question;
     // a message box closing is no reason to end it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace {
 
@@ -54,7 +56,10 @@ void PictureBox::mouseReleaseEvent(QMouseEvent *event)
         QWidget::mouseReleaseEvent(event);
 }
 
-Button::Button(const QString &caption, QWidget *parent) : QPushButton(caption, parent) {}
+Button::Button(const QString &caption, QWidget *parent)
+    : QPushButton(caption, parent), m_designFont(font())
+{
+}
 
 void Button::keyPressEvent(QKeyEvent *event)
 {
@@ -65,6 +70,40 @@ void Button::keyPressEvent(QKeyEvent *event)
         return;
     }
     QPushButton::keyPressEvent(event);
+}
+
+void Button::resizeEvent(QResizeEvent *event)
+{
+    QPushButton::resizeEvent(event);
+    fitCaption();
+}
+
+void Button::changeEvent(QEvent *event)
+{
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange && !m_fitting) {
+        m_designFont = font();
+        fitCaption();
+    }
+}
+
+void Button::fitCaption()
+{
+    if (m_fitting)
+        return;
+    m_fitting = true;
+    const auto needed = [this](const QFont &f) {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QSize caption = QFontMetrics(f).size(Qt::TextShowMnemonic, text());
+        return style()->sizeFromContents(QStyle::CT_PushButton, &option, caption, this).width();
+    };
+    QFont f = m_designFont;
+    while (needed(f) > width() && f.pointSizeF() > 6)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    if (f != font())
+        setFont(f);
+    m_fitting = false;
 }
 
 void place(QWidget *control, int left, int top, int width, int height)

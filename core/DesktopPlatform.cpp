@@ -37,7 +37,7 @@ float DesktopPlatform::nextRandom()
     return float(m_generator() >> 8) * (1.0f / 16777216.0f);
 }
 
-void DesktopPlatform::beep() { QApplication::beep(); }
+void DesktopPlatform::beep() { m_bell.ring(); }
 
 bool DesktopPlatform::askYesNo(const QString &prompt)
 {

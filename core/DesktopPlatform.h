@@ -1,11 +1,12 @@
 #pragma once
 
 #include "Platform.h"
+#include "SystemBell.h"
 
 #include <random>
 
-// The platform of the real program: a generator seeded from the clock, the window system's bell,
-// message boxes and the picture decoder.
+// The platform of the real program: a generator seeded from the clock, the desktop's bell,
+// message boxes and the picture decoder. Made after the QApplication.
 class DesktopPlatform : public Platform {
 public:
     DesktopPlatform();
@@ -20,4 +21,5 @@ public:
 
 private:
     std::mt19937 m_generator;
+    SystemBell m_bell;
 };

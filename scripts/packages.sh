@@ -1,7 +1,11 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation2"
-RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2"
-TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs strace"
+RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n"
+TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs libx11-dev
+    libcanberra0 sound-theme-freedesktop desktop-file-utils appstream dpkg-dev file strace"
+# scripts/package: the .deb's dependencies are found by dpkg-shlibdeps.
+PACKAGE_PACKAGES="dpkg-dev file"
+# scripts/fuzz: libFuzzer comes with clang.
 FUZZ_PACKAGES="clang-14 libfuzzer-14-dev libclang-rt-14-dev"
 
 # install_packages PKG...: installs those not yet installed (as root, or through sudo).

@@ -1,0 +1,73 @@
+#include "SystemBell.h"
+
+#include "CanberraBell.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+SystemBell::Sound SystemBell::soundFor(const QString &platformName, bool soundThemeAvailable)
+{
+    if (platformName == QLatin1String("xcb"))
+        return Sound::WindowSystem;
+    // No one is there to hear a window system that draws into memory.
+    if (platformName == QLatin1String("offscreen") || platformName == QLatin1String("minimal"))
+        return Sound::Silence;
+    return soundThemeAvailable ? Sound::SoundTheme : Sound::Silence;
+}
+
+SystemBell::SystemBell()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (soundFor(platform, true) == Sound::SoundTheme) {
+        // libcanberra on its own plays the freedesktop theme; so does this lookup.
+        m_theme = std::make_unique<CanberraBell>(findThemeSound(
+            QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
+            QStringLiteral("freedesktop"), QStringLiteral("bell-window-system")));
+    }
+    m_kind = soundFor(platform, m_theme && m_theme->available());
+    switch (m_kind) {
+    case Sound::WindowSystem:
+        m_sound = [] { QApplication::beep(); };
+        break;
+    case Sound::SoundTheme:
+        m_sound = [this] { m_theme->ring(); };
+        break;
+    case Sound::Silence:
+        m_theme.reset();
+        m_sound = [] {};
+        break;
+    }
+    setUpSpacing(Gap);
+}
+
+SystemBell::SystemBell(std::function<void()> sound, std::chrono::milliseconds gap)
+    : m_sound(std::move(sound))
+{
+    setUpSpacing(gap);
+}
+
+SystemBell::~SystemBell() = default;
+
+void SystemBell::setUpSpacing(std::chrono::milliseconds gap)
+{
+    m_spacing.setInterval(gap);
+    m_spacing.setSingleShot(true);
+    m_spacing.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_spacing, &QTimer::timeout, [this] {
+        if (m_waiting == 0)
+            return;
+        --m_waiting;
+        m_sound();
+        m_spacing.start();
+    });
+}
+
+void SystemBell::ring()
+{
+    if (m_spacing.isActive()) {
+        ++m_waiting;
+        return;
+    }
+    m_sound();
+    m_spacing.start();
+}

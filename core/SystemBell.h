@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class CanberraBell;
+
+// The program's beep: the desktop's own alert sound, chosen once for the window system Qt runs
+// on. On X11 it is the X bell, which desktops turn into their themed sound; elsewhere (Wayland,
+// where Qt has no beep) the "bell-window-system" sound of the freedesktop sound theme through
+// libcanberra; where neither exists, silence. ring() never waits: a bell that comes sooner than
+// Gap after the one before is sounded by a timer, so two bells in a row are two sounds.
+class SystemBell {
+public:
+    enum class Sound { WindowSystem, SoundTheme, Silence };
+    static constexpr std::chrono::milliseconds Gap{200};
+
+    // The sound for a Qt platform plugin, given whether the sound theme can be played.
+    static Sound soundFor(const QString &platformName, bool soundThemeAvailable);
+
+    // The bell of the running application's window system.
+    SystemBell();
+    // A bell that sounds through the given function (the tests count the calls).
+    SystemBell(std::function<void()> sound, std::chrono::milliseconds gap);
+    ~SystemBell();
+    SystemBell(const SystemBell &) = delete;
+    SystemBell &operator=(const SystemBell &) = delete;
+
+    void ring();
+    Sound sound() const { return m_kind; }
+    // Bells rung but not sounded yet.
+    int waiting() const { return m_waiting; }
+
+private:
+    void setUpSpacing(std::chrono::milliseconds gap);
+
+    Sound m_kind = Sound::Silence;
+    std::unique_ptr<CanberraBell> m_theme;
+    std::function<void()> m_sound;
+    QTimer m_spacing;
+    int m_waiting = 0;
+};
