@@ -6,19 +6,46 @@
 #include <QImageReader>
 
 #include <cmath>
-
-bool jpegIsTruncated(const QByteArray &data)
-{
-    // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart marker, so the end
-    // marker 0xFF 0xD9 after the last start-of-scan means the image was written to its end.
-    // (An EXIF thumbnail has its own end marker, but before the main image's scans.)
-    const qsizetype lastScan = data.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
-    if (lastScan < 0)
-        return true;
-    return data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) < 0;
-}
+#include <cstring>
 
 namespace {
+
+// Markers are 0xFF followed by a code. The searches stop at every 0xFF (memchr and memrchr find
+// them at memory speed), which matters for a photo of several megabytes: a byte-by-byte search
+// for the two bytes took a tenth of the time of decoding it.
+
+// The first marker with this code at or after from, or -1.
+qsizetype firstMarker(const QByteArray &data, uchar code, qsizetype from)
+{
+    const char *bytes = data.constData();
+    qsizetype at = from;
+    while (at + 1 < data.size()) {
+        const void *ff = std::memchr(bytes + at, 0xFF, size_t(data.size() - 1 - at));
+        if (!ff)
+            return -1;
+        at = static_cast<const char *>(ff) - bytes;
+        if (uchar(bytes[at + 1]) == code)
+            return at;
+        ++at;
+    }
+    return -1;
+}
+
+// The last marker with this code that starts at or after from, or -1.
+qsizetype lastMarker(const QByteArray &data, uchar code, qsizetype from)
+{
+    const char *bytes = data.constData();
+    qsizetype end = data.size() - 1; // a marker needs a byte after its 0xFF
+    while (end > from) {
+        const void *ff = memrchr(bytes + from, 0xFF, size_t(end - from));
+        if (!ff)
+            return -1;
+        end = static_cast<const char *>(ff) - bytes;
+        if (uchar(bytes[end + 1]) == code)
+            return end;
+    }
+    return -1;
+}
 
 // The size to ask libjpeg for: its DCT scaling (M/8 of the stored size, M = 1..8) as small as it
 // can be while every box still fits in it. Decoding at 1/8 skips most of the work; the boxes are
@@ -34,6 +61,19 @@ QSize dctScaledSize(QSize stored, QSize largest)
 }
 
 } // namespace
+
+bool jpegIsTruncated(const QByteArray &data)
+{
+    // Inside entropy-coded data 0xFF is always followed by 0x00 or a restart marker, so the end
+    // marker 0xFF 0xD9 after the last start-of-scan (0xFF 0xDA) means the image was written to
+    // its end. (An EXIF thumbnail has its own end marker, but before the main image's scans.)
+    // The end marker is looked for from the end, where it is; then a scan after it, or none at
+    // all, means the image is cut short.
+    const qsizetype lastEnd = lastMarker(data, 0xD9, 0);
+    if (lastEnd < 0)
+        return true;
+    return lastMarker(data, 0xDA, lastEnd) >= 0 || firstMarker(data, 0xDA, 0) < 0;
+}
 
 PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &pixelSizes)
 {

@@ -93,6 +93,8 @@ Session playSession(PictureCache *cache)
 class TestPictureCache : public QObject {
     Q_OBJECT
 private slots:
+    void truncation_data();
+    void truncation();
     void orientation_data();
     void orientation();
     void stretchedToTheBox();
@@ -108,6 +110,34 @@ private slots:
     void questionsSameWithCache();
     void readAheadMatchesTheScreens();
 };
+
+void TestPictureCache::truncation_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("truncated");
+    const QByteArray whole = jpegBytes(photoLikeImage(QSize(320, 240), 9), 90);
+    // A thumbnail inside the EXIF block brings an end marker of its own before the main image.
+    const QByteArray thumbnail = jpegBytes(photoLikeImage(QSize(32, 24), 10), 90);
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char((thumbnail.size() + 8) >> 8);
+    app1 += char((thumbnail.size() + 8) & 0xFF);
+    app1 += QByteArray("Exif\0\0", 6) + thumbnail;
+    const QByteArray withThumbnail = whole.left(2) + app1 + whole.mid(2);
+    QTest::addRow("whole") << whole << false;
+    QTest::addRow("bytes after the end") << whole + QByteArray(100, '\0') << false;
+    QTest::addRow("cut in the data") << whole.left(whole.size() / 2) << true;
+    QTest::addRow("end marker missing") << whole.left(whole.size() - 2) << true;
+    QTest::addRow("with thumbnail, whole") << withThumbnail << false;
+    QTest::addRow("with thumbnail, cut") << withThumbnail.left(withThumbnail.size() - 300) << true;
+    QTest::addRow("headers only") << whole.left(whole.indexOf("\xFF\xDA")) << true;
+}
+
+void TestPictureCache::truncation()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, truncated);
+    QCOMPARE(jpegIsTruncated(data), truncated);
+}
 
 void TestPictureCache::orientation_data()
 {
