@@ -1,7 +1,6 @@
 #include "DesktopPlatform.h"
 
 #include "Modulo1.h"
-#include "PictureDecoder.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -72,5 +71,15 @@ void DesktopPlatform::endProgram(int status)
 
 PictureResult DesktopPlatform::loadPicture(const QString &path, QSize pixelSize)
 {
-    return decodePicture(path, pixelSize);
+    return m_pictures.load(path, pixelSize);
+}
+
+QList<PictureResult> DesktopPlatform::loadPictures(const QList<PictureRequest> &requests)
+{
+    return m_pictures.loadAll(requests);
+}
+
+void DesktopPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
+{
+    m_pictures.warmUp(paths, pixelSizes);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "PictureCache.h"
 #include "Platform.h"
 #include "SystemBell.h"
 
 #include <random>
 
 // The platform of the real program: a generator seeded from the clock, the desktop's bell,
-// message boxes and the picture decoder. Made after the QApplication.
+// message boxes, and the picture decoder behind a cache that reads the pictures ahead. Made
+// after the QApplication.
 class DesktopPlatform : public Platform {
 public:
     DesktopPlatform();
@@ -18,8 +20,12 @@ public:
     [[noreturn]] void fatal(const QString &report) override;
     void endProgram(int status) override;
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
+    QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
+    void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
 private:
     std::mt19937 m_generator;
     SystemBell m_bell;
+    // Its workers are waited for when the program ends (at most one picture each).
+    PictureCache m_pictures;
 };

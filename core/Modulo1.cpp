@@ -44,7 +44,16 @@ void Modulo1::Main()
     if (!bad.isEmpty())
         platform.fatal(pictureProblemsReport(bad, pictures));
 
-    registry.show(ScreenId::FormAvvio);
+    const Screen *start = registry.show(ScreenId::FormAvvio);
+
+    // With the start screen up, the pictures of the exercises are read ahead in the background.
+    QStringList paths;
+    for (int n = 1; n <= NumParole; ++n)
+        paths.append(resolveLetterCase(picturePath(n)));
+    QList<QSize> sizes;
+    for (const QSize &s : ExercisePictureSizes)
+        sizes.append(devicePixels(s, start->devicePixelRatioF()));
+    platform.preparePictures(paths, sizes);
 }
 
 void Modulo1::ConfermaUscita()
@@ -91,11 +100,32 @@ QString Modulo1::picturePath(int n) const
     return inFolder(QStringLiteral("jpg/") + QString::number(n) + QStringLiteral(".jpg"));
 }
 
+QSize devicePixels(QSize size, qreal devicePixelRatio)
+{
+    return (QSizeF(size) * devicePixelRatio).toSize();
+}
+
 void Modulo1::loadPicture(PictureBox &box, int n)
 {
     const QString path = resolveLetterCase(picturePath(n));
-    const QSize pixels = (QSizeF(box.size()) * box.devicePixelRatioF()).toSize();
-    const PictureResult result = platform.loadPicture(path, pixels);
+    const QSize pixels = devicePixels(box.size(), box.devicePixelRatioF());
+    showPicture(box, n, path, platform.loadPicture(path, pixels));
+}
+
+void Modulo1::loadPictures(const QList<PictureBox *> &boxes, const QList<int> &numbers)
+{
+    Q_ASSERT(boxes.size() == numbers.size());
+    QList<PictureRequest> requests;
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        requests.append({resolveLetterCase(picturePath(numbers[i])),
+                         devicePixels(boxes[i]->size(), boxes[i]->devicePixelRatioF())});
+    const QList<PictureResult> results = platform.loadPictures(requests);
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        showPicture(*boxes[i], numbers[i], requests[i].path, results.at(i));
+}
+
+void Modulo1::showPicture(PictureBox &box, int n, const QString &path, const PictureResult &result)
+{
     if (!result.ok())
         platform.fatal(errorReport(QStringLiteral("Impossibile mostrare l'immagine %1.").arg(n), path,
                                    result.cause));

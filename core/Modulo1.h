@@ -3,6 +3,8 @@
 #include "Platform.h"
 #include "ScreenRegistry.h"
 
+#include <QList>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -17,6 +19,10 @@ public:
     static constexpr int SlotsPerQuestion = 6;
     static constexpr qint16 MaxCount = 32767;
     static const QString Title;
+    // The picture boxes of the two exercises, in device-independent pixels: the sizes the
+    // pictures are read ahead at once the start screen is up. (The start screen itself is shown
+    // only once, so its size is not read ahead.)
+    static constexpr std::array<QSize, 2> ExercisePictureSizes{QSize(153, 161), QSize(121, 129)};
 
     explicit Modulo1(Platform &platform);
 
@@ -54,6 +60,9 @@ public:
     // Shows picture n in box, read at the box's size in device pixels. A picture that cannot be
     // read ends the program with an error report naming the file and the cause.
     void loadPicture(PictureBox &box, int n);
+    // The same for several boxes at once: the platform may read the pictures in parallel. The
+    // first picture that cannot be read, in the order given, is the one reported.
+    void loadPictures(const QList<PictureBox *> &boxes, const QList<int> &numbers);
 
     // The screen change of every handler: target shown, then the current screen unloaded.
     void switchScreen(const Screen &from, ScreenId to);
@@ -63,7 +72,11 @@ public:
 
 private:
     QString inFolder(const QString &relative) const;
+    void showPicture(PictureBox &box, int n, const QString &path, const PictureResult &result);
 };
+
+// A size in device-independent pixels in device pixels, rounded as the picture boxes ask.
+QSize devicePixels(QSize size, qreal devicePixelRatio);
 
 // The text of an error report: what failed, the file, and why.
 QString errorReport(const QString &what, const QString &path, const QString &cause);

@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+#include <QList>
+
 // Largest picture file the program reads; a phone photo is a few megabytes.
 constexpr qint64 MaxPictureFileBytes = 64 * 1024 * 1024;
 
@@ -13,6 +15,15 @@ PictureResult decodePicture(const QString &path, QSize pixelSize);
 
 // The same from the bytes of a file already read.
 PictureResult decodePictureData(const QByteArray &data, QSize pixelSize);
+
+// One picture at several sizes from a single decode: images[i] is exactly pixelSizes[i].
+struct PictureSizes {
+    QList<QImage> images;
+    QString cause; // as in PictureResult
+    bool ok() const { return cause.isEmpty(); }
+};
+PictureSizes decodePictureSizes(const QString &path, const QList<QSize> &pixelSizes);
+PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &pixelSizes);
 
 // True when the data of a JPEG stops before its end-of-image marker (jpegReachesEndOfImage).
 bool jpegIsTruncated(const QByteArray &data);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // The result of reading one picture file: the image at the size asked for, or the reason it
 // could not be shown (an Italian phrase, empty on success).
@@ -10,6 +12,12 @@ struct PictureResult {
     QImage image;
     QString cause;
     bool ok() const { return cause.isEmpty(); }
+};
+
+// One picture a screen needs: the file and the size of its box in device pixels.
+struct PictureRequest {
+    QString path;
+    QSize pixelSize;
 };
 
 // Everything the program asks of the machine it runs on. The desktop implementation talks to the
@@ -33,4 +41,21 @@ public:
     virtual void endProgram(int status) = 0;
     // Reads the picture file at path and gives it scaled to exactly pixelSize.
     virtual PictureResult loadPicture(const QString &path, QSize pixelSize) = 0;
+    // Several pictures at once, results in the order asked. The desktop platform reads them in
+    // parallel; by default they are read one after the other.
+    virtual QList<PictureResult> loadPictures(const QList<PictureRequest> &requests)
+    {
+        QList<PictureResult> results;
+        for (const PictureRequest &r : requests)
+            results.append(loadPicture(r.path, r.pixelSize));
+        return results;
+    }
+    // The pictures the screens will ask for from now on, and the sizes they will ask for them
+    // at. The platform may read them ahead, in the background; a picture that cannot be read is
+    // reported only when a screen loads it. By default nothing is read ahead.
+    virtual void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
+    {
+        Q_UNUSED(paths);
+        Q_UNUSED(pixelSizes);
+    }
 };

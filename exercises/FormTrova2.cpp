@@ -62,7 +62,10 @@ void FormTrova2::GeneraEsercizio()
     m.Estratto = m.drawWordNumber();
     Label1->setText(m.word(m.Estratto));
     PosizioneGiusta = static_cast<qint16>(m.drawSlot());
-    m.loadPicture(*Image1[PosizioneGiusta], m.Estratto);
+    // The pictures are read together once all six are drawn (in parallel where the platform
+    // can); the draws do not depend on them, and the right picture is still the first asked for.
+    QList<PictureBox *> boxes{Image1[PosizioneGiusta]};
+    QList<int> pictures{m.Estratto};
     Image1[PosizioneGiusta]->tag = Pieno;
 
     // The right place keeps number 0 here: every wrong picture is compared with Estratto itself.
@@ -75,9 +78,11 @@ void FormTrova2::GeneraEsercizio()
             n = m.drawWordNumber();
         } while (n == m.Estratto || std::find(numbers.begin(), numbers.begin() + k, n) != numbers.begin() + k);
         numbers[k] = n;
-        m.loadPicture(*Image1[k], n);
+        boxes.append(Image1[k]);
+        pictures.append(n);
         Image1[k]->tag = Pieno;
     }
+    m.loadPictures(boxes, pictures);
 }
 
 void FormTrova2::Image1_Click(int index)

@@ -27,11 +27,14 @@ FormAvvio::FormAvvio(Modulo1 &module) : Screen(module, ScreenId::FormAvvio)
 void FormAvvio::Form_Load()
 {
     // Four independent draws: the same picture may come more than once. Estratto is left
-    // holding the last one, the picture of Image1(3).
-    for (PictureBox *box : Image1) {
+    // holding the last one, the picture of Image1(3). The four pictures are then read together,
+    // in parallel where the platform can: nothing of the draws depends on them.
+    QList<int> numbers;
+    for (int i = 0; i < int(Image1.size()); ++i) {
         m.Estratto = m.drawWordNumber();
-        m.loadPicture(*box, m.Estratto);
+        numbers.append(m.Estratto);
     }
+    m.loadPictures(QList<PictureBox *>(Image1.begin(), Image1.end()), numbers);
 }
 
 void FormAvvio::Form_Click() { goToMenu(); }

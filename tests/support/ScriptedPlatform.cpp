@@ -1,5 +1,6 @@
 #include "ScriptedPlatform.h"
 
+#include "PictureCache.h"
 #include "PictureDecoder.h"
 
 float ScriptedPlatform::nextRandom()
@@ -48,5 +49,25 @@ PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize
         image.fill(Qt::darkCyan);
         return PictureResult{image, {}};
     }
-    return decodePicture(path, pixelSize);
+    return pictureCache ? pictureCache->load(path, pixelSize) : decodePicture(path, pixelSize);
+}
+
+QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> &requests)
+{
+    if (!pictureCache || !readPictures)
+        return Platform::loadPictures(requests);
+    for (const PictureRequest &r : requests) {
+        loadedPaths << r.path;
+        log << QStringLiteral("load:") + r.path;
+    }
+    return pictureCache->loadAll(requests);
+}
+
+void ScriptedPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
+{
+    preparedPaths = paths;
+    preparedSizes = pixelSizes;
+    log << QStringLiteral("prepare:%1").arg(paths.size());
+    if (pictureCache && readPictures)
+        pictureCache->warmUp(paths, pixelSizes);
 }

@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 
+class PictureCache;
+
 #include <QList>
 #include <QStringList>
 
@@ -29,6 +31,8 @@ public:
     [[noreturn]] void fatal(const QString &report) override;
     void endProgram(int status) override;
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
+    QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
+    void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
     // Values nextRandom returns first, in order.
     QList<float> randoms;
@@ -36,6 +40,9 @@ public:
     QList<bool> answers;
     // When false, pictures are not read: every load gives a plain image of the size asked.
     bool readPictures = true;
+    // When set (and readPictures is true), pictures are read through this cache, which also
+    // reads ahead what the program prepares; otherwise they are decoded directly, one by one.
+    PictureCache *pictureCache = nullptr;
     // Runs at every beep, before it is counted (to look at the screens at that moment).
     std::function<void()> onBeep;
 
@@ -45,7 +52,9 @@ public:
     QStringList questions;
     QStringList informs;
     QStringList loadedPaths;
-    QStringList log; // "beep", "ask:...", "inform:...", "end:N", "load:..."
+    QStringList preparedPaths;   // what the program asked to read ahead, last time
+    QList<QSize> preparedSizes;
+    QStringList log; // "beep", "ask:...", "inform:...", "end:N", "load:...", "prepare:N"
 
 private:
     std::mt19937 m_fallback{20260};

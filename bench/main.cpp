@@ -1,0 +1,464 @@
+// Measures how long the child waits for pictures: start-up to the start screen, and a right
+// answer to the next question laid out and painted, for both exercises, with the picture cache
+// (cold and warm), with the direct scaled read the program used before the cache, and with a
+// naive loader (full decode, then stretch). The real screens run on the scripted platform,
+// offscreen. The cache is measured in processes of their own at device pixel ratio 1 and 2, so
+// that their peak memory is that of the program's loading; this process runs the others.
+
+#include "BenchPhotos.h"
+#include "Controls.h"
+#include "FormTrova.h"
+#include "FormTrova2.h"
+#include "Modulo1.h"
+#include "PictureCache.h"
+#include "PictureDecoder.h"
+#include "ScriptedPlatform.h"
+#include "TestPictures.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+#include <sys/resource.h>
+
+namespace {
+
+enum class Loader { Cache, Direct, Naive };
+
+double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The scripted platform with the loader under test. Reading ahead can be held back, to measure
+// questions whose pictures are all read on demand.
+class BenchPlatform : public ScriptedPlatform {
+public:
+    BenchPlatform(Loader loader, PictureCache *cache, bool readAhead)
+        : m_loader(loader), m_readAhead(readAhead)
+    {
+        pictureCache = loader == Loader::Cache ? cache : nullptr;
+    }
+
+    PictureResult loadPicture(const QString &path, QSize pixelSize) override
+    {
+        if (m_loader != Loader::Naive)
+            return ScriptedPlatform::loadPicture(path, pixelSize);
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        const QImage full = reader.read();
+        if (full.isNull())
+            return PictureResult{{}, reader.errorString()};
+        return PictureResult{full.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .convertToFormat(QImage::Format_RGB32),
+                             {}};
+    }
+    QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override
+    {
+        QElapsedTimer t;
+        t.start();
+        QList<PictureResult> results = m_loader == Loader::Naive
+                                           ? Platform::loadPictures(requests)
+                                           : ScriptedPlatform::loadPictures(requests);
+        readingMs += msSince(t);
+        return results;
+    }
+    void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override
+    {
+        if (!m_readAhead)
+            return;
+        readAheadClock.start();
+        readAheadCpu = cpuSeconds();
+        ScriptedPlatform::preparePictures(paths, pixelSizes);
+    }
+
+    QElapsedTimer readAheadClock;
+    double readAheadCpu = 0;
+    double readingMs = 0; // spent in loadPictures (the start screen's four pictures)
+
+private:
+    Loader m_loader;
+    bool m_readAhead;
+};
+
+struct Stats {
+    double median = 0;
+    double p95 = 0;
+    double max = 0;
+    int n = 0;
+};
+
+Stats statsOf(QList<double> ms)
+{
+    Stats s;
+    s.n = int(ms.size());
+    if (ms.isEmpty())
+        return s;
+    std::sort(ms.begin(), ms.end());
+    s.median = ms[ms.size() / 2];
+    s.p95 = ms[qsizetype(std::ceil(0.95 * double(ms.size()))) - 1];
+    s.max = ms.last();
+    return s;
+}
+
+double peakRssMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0; // kB on Linux
+}
+
+void collectDeleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+// Start-up to the start screen laid out with its four pictures and painted.
+double timeStartUp(Modulo1 &m)
+{
+    QElapsedTimer t;
+    t.start();
+    m.Main();
+    // The window system's expose event, then the first paint.
+    QCoreApplication::processEvents();
+    Screen *start = m.registry.loaded(ScreenId::FormAvvio);
+    start->repaint();
+    const double ms = msSince(t);
+    if (!start->windowHandle()->isExposed())
+        std::fprintf(stderr, "warning: the start screen was not exposed when painted\n");
+    return ms;
+}
+
+// Opens the exercise (its first question is not timed) and times count right answers, each
+// from the click to the new question laid out and painted.
+Stats timeQuestions(Modulo1 &m, ScreenId exercise, int count)
+{
+    for (ScreenId other :
+         {ScreenId::FormAvvio, ScreenId::FormMenu, ScreenId::FormTrova, ScreenId::FormTrova2})
+        if (other != exercise)
+            m.registry.unload(other);
+    collectDeleted();
+    Screen *screen = m.registry.show(exercise);
+    if (!QTest::qWaitForWindowExposed(screen))
+        std::fprintf(stderr, "warning: the exercise screen is not exposed: nothing is painted\n");
+    QList<double> samples;
+    for (int q = 0; q < count; ++q) {
+        QWidget *right = nullptr;
+        if (auto *trova = qobject_cast<FormTrova *>(screen)) {
+            for (ClickLabel *label : trova->Label1)
+                if (label->text() == m.word(m.Estratto))
+                    right = label;
+        } else {
+            auto *trova2 = qobject_cast<FormTrova2 *>(screen);
+            right = trova2->Image1[trova2->PosizioneGiusta];
+        }
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(right, Qt::LeftButton);
+        screen->repaint();
+        samples << msSince(t);
+    }
+    return statsOf(samples);
+}
+
+struct Figures {
+    Stats startCache, startDirect, startNaive;
+    Stats startReading; // of the cold start-up, the part spent reading the four pictures
+    Stats coldTrova, coldTrova2, warmTrova, warmTrova2;
+    Stats directTrova, directTrova2, naiveTrova, naiveTrova2;
+    double warmUpSeconds = 0;
+    double warmUpCpuSeconds = 0;
+    double heldMb = 0;
+    double decodesOnWarmClicks = 0;
+    double peakRss = 0;
+
+    // The cache figures as lines "name median p95 max n" or "name value", for the parent.
+    QList<std::pair<const char *, Stats *>> stats()
+    {
+        return {{"start", &startCache},     {"start_reading", &startReading},
+                {"cold_trova", &coldTrova}, {"cold_trova2", &coldTrova2},
+                {"warm_trova", &warmTrova}, {"warm_trova2", &warmTrova2}};
+    }
+    QList<std::pair<const char *, double *>> values()
+    {
+        return {{"warmup_s", &warmUpSeconds},
+                {"warmup_cpu_s", &warmUpCpuSeconds},
+                {"held_mb", &heldMb},
+                {"decodes_on_warm_clicks", &decodesOnWarmClicks},
+                {"peak_rss_mb", &peakRss}};
+    }
+    void print()
+    {
+        for (auto [name, st] : stats())
+            std::printf("%s %f %f %f %d\n", name, st->median, st->p95, st->max, st->n);
+        for (auto [name, v] : values())
+            std::printf("%s %f\n", name, *v);
+    }
+    void read(const QString &text)
+    {
+        for (const QString &line : text.split('\n')) {
+            const QStringList w = line.split(' ');
+            for (auto [name, st] : stats())
+                if (w.size() == 5 && w[0] == QLatin1String(name))
+                    *st = Stats{w[1].toDouble(), w[2].toDouble(), w[3].toDouble(), w[4].toInt()};
+            for (auto [name, v] : values())
+                if (w.size() == 2 && w[0] == QLatin1String(name))
+                    *v = w[1].toDouble();
+        }
+    }
+};
+
+void runWithoutCache(Figures &f, Loader loader, int questions)
+{
+    BenchPlatform platform(loader, nullptr, false);
+    Modulo1 m(platform);
+    Stats &start = loader == Loader::Naive ? f.startNaive : f.startDirect;
+    start = statsOf({timeStartUp(m)});
+    (loader == Loader::Naive ? f.naiveTrova : f.directTrova) =
+        timeQuestions(m, ScreenId::FormTrova, questions);
+    (loader == Loader::Naive ? f.naiveTrova2 : f.directTrova2) =
+        timeQuestions(m, ScreenId::FormTrova2, questions);
+}
+
+void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
+{
+    // Cold start-up: a new cache each time, four pictures drawn at random each time; the
+    // reading ahead starts at the end of Main as in the program.
+    QList<double> starts, reading;
+    std::mt19937 seeds(7);
+    for (int run = 0; run < startRuns; ++run) {
+        PictureCache cache;
+        BenchPlatform platform(Loader::Cache, &cache, true);
+        std::uniform_real_distribution<float> r(0.0f, 0.999f);
+        platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
+        Modulo1 m(platform);
+        starts << timeStartUp(m);
+        reading << platform.readingMs;
+        cache.stop();
+    }
+    f.startCache = statsOf(starts);
+    f.startReading = statsOf(reading);
+
+    if (coldQuestions > 0) {
+        // Cold questions: nothing read ahead, every picture decoded on demand.
+        PictureCache cache;
+        BenchPlatform platform(Loader::Cache, &cache, false);
+        Modulo1 m(platform);
+        m.Main();
+        f.coldTrova = timeQuestions(m, ScreenId::FormTrova, coldQuestions);
+        f.coldTrova2 = timeQuestions(m, ScreenId::FormTrova2, coldQuestions);
+    }
+
+    // Warm: the whole list read ahead from an empty cache, then the questions.
+    PictureCache cache;
+    BenchPlatform platform(Loader::Cache, &cache, true);
+    Modulo1 m(platform);
+    m.Main();
+    cache.waitForWarmUp();
+    f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
+    f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
+    f.heldMb = double(cache.heldBytes()) / (1024.0 * 1024.0);
+    const int decodes = cache.decodeCount();
+    f.warmTrova = timeQuestions(m, ScreenId::FormTrova, questions);
+    f.warmTrova2 = timeQuestions(m, ScreenId::FormTrova2, questions);
+    f.decodesOnWarmClicks = cache.decodeCount() - decodes;
+    f.peakRss = peakRssMb();
+}
+
+// Smallest PSNR over some photos and every box size of the scaled read against a full decode
+// followed by a smooth scale.
+double minimumPsnr(const QString &dir, qreal dpr)
+{
+    double lowest = 99;
+    for (int n : {1, 4, 77}) {
+        const QString path = dir + QStringLiteral("/jpg/%1.jpg").arg(n);
+        QImageReader reader(path);
+        reader.setAutoTransform(true);
+        const QImage full = reader.read().convertToFormat(QImage::Format_RGB32);
+        for (const QSize &box : {QSize(145, 145), QSize(153, 161), QSize(121, 129)}) {
+            const QSize pixels = devicePixels(box, dpr);
+            lowest = qMin(
+                lowest, psnr(decodePicture(path, pixels).image,
+                             full.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        }
+    }
+    return lowest;
+}
+
+// One photo read at a box size in this thread, repeatedly: the unit of work of every figure.
+Stats singleRead(const QString &dir, QSize pixels)
+{
+    QList<double> ms;
+    for (int i = 0; i < 15; ++i) {
+        QElapsedTimer t;
+        t.start();
+        decodePicture(dir + QStringLiteral("/jpg/%1.jpg").arg(1 + i), pixels);
+        ms << msSince(t);
+    }
+    return statsOf(ms);
+}
+
+QString loadAverage()
+{
+    QFile file("/proc/loadavg");
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(' ', 0, 2)
+                                          : QStringLiteral("?");
+}
+
+QString row(const char *what, const char *loader, const Stats &s)
+{
+    return QString::asprintf("%-46s %-17s %9.2f %9.2f %9.2f %6d", what, loader, s.median, s.p95,
+                             s.max, s.n);
+}
+
+double ratio(const Stats &slow, const Stats &fast)
+{
+    return fast.median > 0 ? slow.median / fast.median : 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Quiet about the 48 MP photo that a plain QImage refuses: the table says so.
+    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false\nqt.gui.imageio=false");
+    QApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption dirOption("dir", "Folder of the generated photos.", "folder",
+                                       QDir::tempPath() + "/diveva-bench-photos");
+    const QCommandLineOption questionsOption("questions", "Warm questions per exercise.", "n",
+                                             "300");
+    const QCommandLineOption slowOption(
+        "slow-questions", "Questions per exercise with the naive and direct loaders.", "n", "30");
+    const QCommandLineOption generateOption("generate", "Only make the photos.");
+    const QCommandLineOption childOption("cache-only", "Only the cache figures, printed for the parent process.");
+    parser.addOptions({dirOption, questionsOption, slowOption, generateOption, childOption});
+    parser.process(app);
+    const QString dir = parser.value(dirOption);
+    const int questions = parser.value(questionsOption).toInt();
+    const int slowQuestions = parser.value(slowOption).toInt();
+
+    if (parser.isSet(generateOption))
+        return BenchPhotos::generate(dir) ? 0 : 1;
+    if (!BenchPhotos::ready(dir)) {
+        // Made by a process of its own, so that its memory is not counted here.
+        std::printf("Making %d photos of %dx%d in %s (once)...\n", BenchPhotos::Count,
+                    BenchPhotos::Width, BenchPhotos::Height, qPrintable(dir));
+        std::fflush(stdout);
+        QElapsedTimer t;
+        t.start();
+        if (QProcess::execute(app.applicationFilePath(), {"--generate", "--dir", dir}) != 0) {
+            std::fprintf(stderr, "cannot make the photos in %s\n", qPrintable(dir));
+            return 1;
+        }
+        std::printf("...made in %.0f s\n", msSince(t) / 1000);
+    }
+    QDir::setCurrent(dir);
+    const qreal dpr = app.devicePixelRatio();
+
+    if (parser.isSet(childOption)) {
+        Figures f;
+        runWithCache(f, 5, 10, questions);
+        f.print();
+        return 0;
+    }
+
+    // The program's own loading (the cache) runs in processes of their own, one per device
+    // pixel ratio, so that their peak memory is the program's; this process runs the loaders
+    // it is compared with, whose full-size images would otherwise dominate that figure.
+    Figures f[2];
+    for (int ratio : {1, 2}) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", QString::number(ratio));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(app.applicationFilePath(),
+                    {"--cache-only", "--dir", dir, "--questions", QString::number(questions)});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            std::fprintf(stderr, "the measuring process at ratio %d failed\n", ratio);
+            return 1;
+        }
+        f[ratio - 1].read(QString::fromLocal8Bit(child.readAllStandardOutput()));
+    }
+
+    Figures &one = f[0];
+    const Stats oneRead = singleRead(dir, devicePixels(QSize(153, 161), dpr));
+    runWithoutCache(one, Loader::Naive, slowQuestions);
+    runWithoutCache(one, Loader::Direct, slowQuestions);
+    const double psnrDb = qMin(minimumPsnr(dir, 1), minimumPsnr(dir, 2));
+    const QString big = dir + "/grande.jpg";
+    const bool plainRefused = QImage(big).isNull();
+    QElapsedTimer t;
+    t.start();
+    const PictureResult bigScaled = decodePicture(big, devicePixels(QSize(153, 161), dpr));
+    const double bigMs = msSince(t);
+
+    std::printf("\nPicture loading, %d photos %dx%d JPEG quality %d (average %.1f MB), %d cores\n",
+                BenchPhotos::Count, BenchPhotos::Width, BenchPhotos::Height, BenchPhotos::Quality,
+                double(BenchPhotos::averageBytes(dir)) / 1e6, QThread::idealThreadCount());
+    std::printf("%-46s %-17s %9s %9s %9s %6s\n", "measure (ms), device pixel ratio 1", "loader",
+                "median", "p95", "max", "n");
+    const QStringList rows = {
+        row("start screen laid out (4 photos)", "cache, cold", one.startCache),
+        row("  of which reading the 4 photos", "cache, cold", one.startReading),
+        row("start screen laid out (4 photos)", "direct (before)", one.startDirect),
+        row("start screen laid out (4 photos)", "naive", one.startNaive),
+        row("FormTrova: click to next question", "cache, warm", one.warmTrova),
+        row("FormTrova: click to next question", "cache, cold", one.coldTrova),
+        row("FormTrova: click to next question", "direct (before)", one.directTrova),
+        row("FormTrova: click to next question", "naive", one.naiveTrova),
+        row("FormTrova2: click to next question", "cache, warm", one.warmTrova2),
+        row("FormTrova2: click to next question", "cache, cold", one.coldTrova2),
+        row("FormTrova2: click to next question", "direct (before)", one.directTrova2),
+        row("FormTrova2: click to next question", "naive", one.naiveTrova2),
+        row("one photo read at its box, one thread", "scaled read", oneRead),
+        row("device pixel ratio 2: start screen", "cache, cold", f[1].startCache),
+        row("device pixel ratio 2: FormTrova", "cache, warm", f[1].warmTrova),
+        row("device pixel ratio 2: FormTrova2", "cache, warm", f[1].warmTrova2),
+        row("device pixel ratio 2: FormTrova2", "cache, cold", f[1].coldTrova2),
+    };
+    for (const QString &r : rows)
+        std::printf("%s\n", qPrintable(r));
+    const double naiveRatio =
+        qMin(ratio(one.naiveTrova, one.warmTrova), ratio(one.naiveTrova2, one.warmTrova2));
+    std::printf("naive / warm (medians): FormTrova %.0fx, FormTrova2 %.0fx; "
+                "direct / warm: %.0fx, %.0fx\n",
+                ratio(one.naiveTrova, one.warmTrova), ratio(one.naiveTrova2, one.warmTrova2),
+                ratio(one.directTrova, one.warmTrova), ratio(one.directTrova2, one.warmTrova2));
+    for (int i = 0; i < 2; ++i)
+        std::printf("device pixel ratio %d: reading ahead %d photos %.2f s (%.2f s of CPU), "
+                    "pictures held %.1f MB, decodes on warm clicks %.0f, peak RSS %.1f MB\n",
+                    i + 1, BenchPhotos::Count, f[i].warmUpSeconds, f[i].warmUpCpuSeconds,
+                    f[i].heldMb, f[i].decodesOnWarmClicks, f[i].peakRss);
+    std::printf("peak RSS of the comparison process (naive and direct loaders, full decodes): "
+                "%.1f MB\n",
+                peakRssMb());
+    std::printf(
+        "lowest PSNR, scaled read vs full decode + smooth scale (ratios 1 and 2): %.1f dB\n",
+        psnrDb);
+    std::printf(
+        "48 MP photo (8000x6000): plain QImage load %s; scaled read at its box %s in %.1f ms\n",
+        plainRefused ? "refused" : "accepted", bigScaled.ok() ? "shown" : "FAILED", bigMs);
+    std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
+    std::printf("question_warm_p95_ms=%.3f naive_ratio=%.0f startup_ms=%.1f warmup_s=%.2f "
+                "peak_rss_mb=%.1f\n",
+                qMax(one.warmTrova.p95, one.warmTrova2.p95), naiveRatio, one.startCache.median,
+                one.warmUpSeconds, one.peakRss);
+    return 0;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "PictureDecoder.h"
+#include "Platform.h"
+
+#include <QHash>
+#include <QThreadPool>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+// The pictures read so far, held in memory at the sizes of their boxes (never at full size), and
+// the workers that read them ahead of the screens.
+//
+// Every use looks at the file once (a stat): a picture replaced since it was read is read again,
+// and a removed or unreadable one gives the same cause as a direct read. One decode fills every
+// size known for the picture, so the smaller boxes cost a smooth scale, not a second decode.
+// A picture that a worker is reading when a screen asks for it is awaited, not read twice.
+//
+// The locking uses the standard mutex and condition variable, which the thread sanitizer sees
+// (Qt's own mutex is invisible to it unless Qt itself is built for it).
+class PictureCache {
+public:
+    // Reads one file at several sizes; tests replace it to count or hold the reads.
+    using Decoder =
+        std::function<PictureSizes(const QString &path, const QList<QSize> &pixelSizes)>;
+
+    // threads: background workers, at most the number of cores.
+    explicit PictureCache(int threads = QThread::idealThreadCount(),
+                          Decoder decoder = decodePictureSizes);
+    // Drops the reading ahead not yet started and waits for the pictures being read.
+    ~PictureCache();
+    PictureCache(const PictureCache &) = delete;
+    PictureCache &operator=(const PictureCache &) = delete;
+
+    // The picture at pixelSize, read now in this thread if it is not held for the file as it is.
+    PictureResult load(const QString &path, QSize pixelSize);
+    // Several pictures: those missing are read in parallel by the workers and this thread.
+    QList<PictureResult> loadAll(const QList<PictureRequest> &requests);
+
+    // Reads the files in the background, in this order, at these sizes (added to the sizes every
+    // later read fills). Returns at once. Failures are kept for load to report.
+    void warmUp(const QStringList &paths, const QList<QSize> &pixelSizes);
+    // Until nothing is queued and no worker runs.
+    void waitForWarmUp();
+    // Drops the queue and waits for the workers; load still works afterwards, in its own thread.
+    void stop();
+
+    // Figures for tests and the benchmark.
+    int decodeCount() const { return m_decodes.load(); }
+    int waitingLoads() const;
+    int queuedCount() const;
+    qsizetype heldBytes() const;
+
+private:
+    struct FileStamp {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modified = 0; // ns
+        qint64 changed = 0;  // ns; any write or rename of the file moves it
+        bool operator==(const FileStamp &) const = default;
+    };
+    struct Entry {
+        FileStamp stamp;
+        QString cause; // the file as stamped cannot be shown, for this reason
+        QList<QSize> sizes;
+        QList<QImage> images;
+        bool decoding = false;
+        QImage find(QSize size) const;
+    };
+    struct Job {
+        QString path;
+        QList<QSize> sizes;
+    };
+
+    static bool stampOf(const QString &path, FileStamp &stamp);
+    QList<QSize> withKnownSizes(QSize first) const;
+    bool isFresh(const QString &path, QSize size) const;
+    PictureSizes decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
+                            const FileStamp &stamp, QList<QSize> sizes);
+    void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
+    void startWorkers();
+    void drain();
+
+    const int m_threads;
+    const Decoder m_decoder;
+    std::atomic<int> m_decodes{0};
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed; // an entry finished decoding, or a worker ended
+    QHash<QString, Entry> m_entries;
+    QList<QSize> m_sizes; // filled by every read
+    std::deque<Job> m_queue;
+    int m_running = 0; // workers started and not yet ended
+    int m_waiting = 0; // loads waiting for a worker's decode
+    bool m_stopping = false;
+
+    QThreadPool m_pool;
+};
