@@ -9,7 +9,8 @@ here=$(dirname "$0")
 . "$here/../e2e/lib.sh"
 . "$here/lib.sh"
 work=$(mktemp -d)
-trap 'stop_display; rm -rf "$work"' EXIT
+# The program's own messages are shown whatever the outcome, so an unexpected end leaves its cause.
+trap 'stop_display; [ -s "$work/stderr.txt" ] && sed "s/^/program: /" "$work/stderr.txt"; rm -rf "$work"' EXIT
 prefix="$work/prefisso con spazi"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
     || { cat "$work/install.log"; fail "cmake --install"; }
