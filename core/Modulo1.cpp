@@ -38,18 +38,20 @@ void Modulo1::Main()
     for (const QString &w : list.words)
         Parole.at(static_cast<std::size_t>(++NumParole)) = w;
 
+    // Picture 1 is needed even for an empty list: every draw then gives 1.
     const int pictures = qMax<int>(NumParole, 1);
-    const QList<PictureProblem> bad = findPictureProblems(
-        pictures, [this](int n) { return resolveLetterCase(picturePath(n)); });
+    QStringList paths;
+    for (int n = 1; n <= pictures; ++n)
+        paths.append(resolveLetterCase(picturePath(n)));
+    const QList<PictureProblem> bad =
+        findPictureProblems(pictures, [&paths](int n) { return paths.at(n - 1); });
     if (!bad.isEmpty())
         platform.fatal(pictureProblemsReport(bad, pictures));
 
     const Screen *start = registry.show(ScreenId::FormAvvio);
 
     // With the start screen up, the pictures of the exercises are read ahead in the background.
-    QStringList paths;
-    for (int n = 1; n <= NumParole; ++n)
-        paths.append(resolveLetterCase(picturePath(n)));
+    paths.resize(NumParole);
     QList<QSize> sizes;
     for (const QSize &s : ExercisePictureSizes)
         sizes.append(devicePixels(s, start->devicePixelRatioF()));

@@ -113,18 +113,6 @@ FileContents readRegularFile(const QString &path, qint64 maxBytes)
     return out;
 }
 
-QString regularFileProblem(const QString &path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return causeOfOpenFailure(path, errno);
-    if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty())
-        return kind;
-    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
-        return causeOfErrno(errno);
-    return {};
-}
-
 QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

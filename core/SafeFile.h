@@ -16,10 +16,6 @@ struct FileContents {
 
 FileContents readRegularFile(const QString &path, qint64 maxBytes);
 
-// Cause for a path that is not an openable regular file, or an empty string if it is one.
-// Used where only the kind of file matters, before a reader opens it.
-QString regularFileProblem(const QString &path);
-
 // Opens path into file for reading when it is a regular file of at most maxBytes, for readers that
 // take only part of a file (a picture's header); otherwise leaves file closed and gives the cause.
 QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file);
