@@ -1,6 +1,6 @@
-#include "BenchPhotos.h"
+#include "bench/BenchPhotos.h"
 
-#include "TestPictures.h"
+#include "tests/support/TestPictures.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,15 +5,18 @@
 // offscreen. The cache is measured in processes of their own at device pixel ratio 1 and 2, so
 // that their peak memory is that of the program's loading; this process runs the others.
 
-#include "BenchPhotos.h"
-#include "Controls.h"
-#include "FormTrova.h"
-#include "FormTrova2.h"
-#include "Modulo1.h"
-#include "PictureCache.h"
-#include "PictureDecoder.h"
-#include "ScriptedPlatform.h"
-#include "TestPictures.h"
+#include "bench/BenchPhotos.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "tests/support/TestProgram.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PictureDecoder.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestPictures.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -125,7 +128,7 @@ double peakRssMb()
 void collectDeleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // Start-up to the start screen laid out with its four pictures and painted.
-double timeStartUp(Modulo1 &m)
+double timeStartUp(TestProgram &m)
 {
     QElapsedTimer t;
     t.start();
@@ -142,14 +145,15 @@ double timeStartUp(Modulo1 &m)
 
 // Opens the exercise (its first question is not timed) and times count right answers, each
 // from the click to the new question laid out and painted.
-Stats timeQuestions(Modulo1 &m, ScreenId exercise, int count)
+Stats timeQuestions(TestProgram &m, ScreenId exercise, int count)
 {
     for (ScreenId other :
          {ScreenId::FormAvvio, ScreenId::FormMenu, ScreenId::FormTrova, ScreenId::FormTrova2})
         if (other != exercise)
             m.registry.unload(other);
     collectDeleted();
-    Screen *screen = m.registry.show(exercise);
+    m.registry.show(exercise);
+    Screen *screen = m.registry.loaded(exercise);
     if (!QTest::qWaitForWindowExposed(screen))
         std::fprintf(stderr, "warning: the exercise screen is not exposed: nothing is painted\n");
     QList<double> samples;
@@ -222,7 +226,7 @@ struct Figures {
 void runWithoutCache(Figures &f, Loader loader, int questions)
 {
     BenchPlatform platform(loader, nullptr, false);
-    Modulo1 m(platform);
+    TestProgram m(platform);
     Stats &start = loader == Loader::Naive ? f.startNaive : f.startDirect;
     start = statsOf({timeStartUp(m)});
     (loader == Loader::Naive ? f.naiveTrova : f.directTrova) =
@@ -242,7 +246,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchPlatform platform(Loader::Cache, &cache, true);
         std::uniform_real_distribution<float> r(0.0f, 0.999f);
         platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
-        Modulo1 m(platform);
+        TestProgram m(platform);
         starts << timeStartUp(m);
         reading << platform.readingMs;
         cache.stop();
@@ -254,7 +258,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         // Cold questions: nothing read ahead, every picture decoded on demand.
         PictureCache cache;
         BenchPlatform platform(Loader::Cache, &cache, false);
-        Modulo1 m(platform);
+        TestProgram m(platform);
         m.Main();
         f.coldTrova = timeQuestions(m, ScreenId::FormTrova, coldQuestions);
         f.coldTrova2 = timeQuestions(m, ScreenId::FormTrova2, coldQuestions);
@@ -263,7 +267,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
     // Warm: the whole list read ahead from an empty cache, then the questions.
     PictureCache cache;
     BenchPlatform platform(Loader::Cache, &cache, true);
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     cache.waitForWarmUp();
     f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "Platform.h"
-#include "ScreenRegistry.h"
+#include "core/Platform.h"
+#include "core/ScreenHost.h"
+#include "core/WordList.h"
 
 #include <QList>
 #include <QSize>
@@ -9,25 +10,17 @@
 
 #include <array>
 
-class PictureBox;
-
-// The state the screens share for the whole run, start-up, and the operations every screen uses:
-// drawing word numbers, loading pictures, switching screens and the exit question.
+// The state the screens share for the whole run, start-up, and the rules every screen uses:
+// drawing word numbers, picture paths, switching screens and the exit question.
 class Modulo1 {
 public:
-    static constexpr int MaxWords = 150;
     static constexpr int SlotsPerQuestion = 6;
     static constexpr qint16 MaxCount = 32767;
-    static const QString Title;
-    // The picture boxes of the two exercises, in device-independent pixels: the sizes the
-    // pictures are read ahead at once the start screen is up. (The start screen itself is shown
-    // only once, so its size is not read ahead.)
-    static constexpr std::array<QSize, 2> ExercisePictureSizes{QSize(153, 161), QSize(121, 129)};
 
     explicit Modulo1(Platform &platform);
 
     // Shared state. Parole, NumParole and Percorso are written only by Main.
-    std::array<QString, MaxWords + 1> Parole; // word n at index n; index 0 unused
+    std::array<QString, WordList::Capacity + 1> Parole; // word n at index n; index 0 unused
     qint16 Estratto = 0;  // the word number drawn last
     qint16 NumParole = 0; // words loaded, 0..150
     qint16 Esatti = 0;    // right answers in the open exercise
@@ -57,26 +50,20 @@ public:
     QString listPath() const;
     QString picturePath(int n) const;
 
-    // Shows picture n in box, read at the box's size in device pixels. A picture that cannot be
-    // read ends the program with an error report naming the file and the cause.
-    void loadPicture(PictureBox &box, int n);
-    // The same for several boxes at once: the platform may read the pictures in parallel. The
-    // first picture that cannot be read, in the order given, is the one reported.
-    void loadPictures(const QList<PictureBox *> &boxes, const QList<int> &numbers);
-
-    // The screen change of every handler: target shown, then the current screen unloaded.
-    void switchScreen(const Screen &from, ScreenId to);
+    // The screen change of every handler: target shown, then the current screen unloaded, so
+    // that some screen is loaded at every moment.
+    void switchScreen(ScreenId from, ScreenId to);
+    // The user closed a screen's window with its frame's close control: it is unloaded without a
+    // question, and the program ends with the last one.
+    void closedByUser(ScreenId id);
 
     Platform &platform;
-    ScreenRegistry registry;
+    // The screens, registered by the program's entry before Main.
+    ScreenHost *screens = nullptr;
+    // The sizes of the exercises' picture boxes, in device-independent pixels: read ahead once
+    // the start screen is up. (The start screen is shown only once: its size is not.)
+    QList<QSize> readAheadSizes;
 
 private:
     QString inFolder(const QString &relative) const;
-    void showPicture(PictureBox &box, int n, const QString &path, const PictureResult &result);
 };
-
-// A size in device-independent pixels in device pixels, rounded as the picture boxes ask.
-QSize devicePixels(QSize size, qreal devicePixelRatio);
-
-// The text of an error report: what failed, the file, and why.
-QString errorReport(const QString &what, const QString &path, const QString &cause);

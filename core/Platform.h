@@ -20,6 +20,19 @@ struct PictureRequest {
     QSize pixelSize;
 };
 
+// A picture file that cannot be shown: its number in the list, its path and why.
+struct PictureProblem {
+    int number = 0;
+    QString path;
+    QString cause;
+};
+
+// A size in device-independent pixels in device pixels, rounded as the picture boxes ask.
+inline QSize devicePixels(QSize size, qreal devicePixelRatio)
+{
+    return (QSizeF(size) * devicePixelRatio).toSize();
+}
+
 // Everything the program asks of the machine it runs on. The desktop implementation talks to the
 // window system; the scripted one in the tests returns given random numbers, counts beeps,
 // answers questions and never shows a window.
@@ -50,6 +63,9 @@ public:
             results.append(loadPicture(r.path, r.pixelSize));
         return results;
     }
+    // Looks at picture files n = 1, 2... (paths[n - 1]) before any screen needs them, cheaply
+    // (no decoding), and gives those that cannot be shown, in order.
+    virtual QList<PictureProblem> checkPictures(const QStringList &paths) = 0;
     // The pictures the screens will ask for from now on, and the sizes they will ask for them
     // at. The platform may read them ahead, in the background; a picture that cannot be read is
     // reported only when a screen loads it. By default nothing is read ahead.

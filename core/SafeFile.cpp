@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "core/SafeFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "WordList.h"
+#include "core/WordList.h"
 
 #include <QStringDecoder>
 

@@ -1,29 +1,25 @@
-#include "FormTrova2.h"
+#include "exercises/FormTrova2.h"
 
-#include "Controls.h"
-#include "Modulo1.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
 
 const QString FormTrova2::Vuoto = QStringLiteral("vuoto");
 const QString FormTrova2::Pieno = QStringLiteral("pieno");
 
 FormTrova2::FormTrova2(Modulo1 &module)
-    : Screen(module, ScreenId::FormTrova2), score(module, this, {{248, 24}, {480, 24}})
+    : Exercise(module, ScreenId::FormTrova2, {{248, 24}, {480, 24}}, {528, 400})
 {
     setObjectName(QStringLiteral("FormTrova2"));
     setWindowTitle(QStringLiteral("Riconosci l'immagine corrispondente alla parola"));
 
-    Command1 = new Button(QStringLiteral("Torna al menù"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    place(Command1, 528, 400, 81, 33);
-    connect(Command1, &QPushButton::clicked, this, &FormTrova2::Command1_Click);
-
     constexpr int lefts[3] = {160, 320, 480};
     constexpr int tops[2] = {112, 256};
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < Slots; ++i) {
         auto *box = new PictureBox(this);
         box->setObjectName(QStringLiteral("Image1_%1").arg(i));
-        place(box, lefts[i % 3], tops[i / 3], 121, 129);
-        connect(box, &PictureBox::clicked, this, [this, i] { Image1_Click(i); });
+        place(box, lefts[i % 3], tops[i / 3], PictureSize.width(), PictureSize.height());
+        connect(box, &PictureBox::clicked, this, [this, i] { answer(i); });
         Image1[i] = box;
     }
 
@@ -39,15 +35,6 @@ FormTrova2::FormTrova2(Modulo1 &module)
     Label1->setPalette(palette);
     Label1->setAutoFillBackground(true);
     place(Label1, 8, 232, 129, 33);
-
-    setTabChain({Command1, score.IconaSi, score.IconaNo, score.cmdAzzera});
-    Command1->setFocus();
-}
-
-void FormTrova2::Form_Load()
-{
-    GeneraEsercizio();
-    score.loadStep();
 }
 
 void FormTrova2::GeneraEsercizio()
@@ -69,35 +56,14 @@ void FormTrova2::GeneraEsercizio()
     Image1[PosizioneGiusta]->tag = Pieno;
 
     // The right place keeps number 0 here: every wrong picture is compared with Estratto itself.
-    std::array<qint16, 6> numbers{};
-    for (int k = 0; k < 6; ++k) {
+    std::array<qint16, Slots> numbers{};
+    for (int k = 0; k < Slots; ++k) {
         if (Image1[k]->tag != Vuoto)
             continue;
-        qint16 n = 0;
-        do {
-            n = m.drawWordNumber();
-        } while (n == m.Estratto || std::find(numbers.begin(), numbers.begin() + k, n) != numbers.begin() + k);
-        numbers[k] = n;
+        numbers[k] = drawOther(numbers, k);
         boxes.append(Image1[k]);
-        pictures.append(n);
+        pictures.append(numbers[k]);
         Image1[k]->tag = Pieno;
     }
-    m.loadPictures(boxes, pictures);
-}
-
-void FormTrova2::Image1_Click(int index)
-{
-    // Judged by place alone.
-    if (index == PosizioneGiusta) {
-        score.rightAnswerStep();
-        GeneraEsercizio();
-    } else {
-        score.wrongAnswerStep();
-    }
-}
-
-void FormTrova2::Command1_Click()
-{
-    if (m.platform.askYesNo(QStringLiteral("Vuoi tornare al menù?")))
-        m.switchScreen(*this, ScreenId::FormMenu);
+    loadPictures(m, boxes, pictures);
 }

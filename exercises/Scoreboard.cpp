@@ -1,7 +1,9 @@
-#include "Scoreboard.h"
+#include "exercises/Scoreboard.h"
 
-#include "Controls.h"
-#include "Modulo1.h"
+#include "core/Modulo1.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
 
 #include <QIcon>
 

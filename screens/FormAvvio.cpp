@@ -1,7 +1,9 @@
-#include "FormAvvio.h"
+#include "screens/FormAvvio.h"
 
-#include "Controls.h"
-#include "Modulo1.h"
+#include "core/Modulo1.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
 
 FormAvvio::FormAvvio(Modulo1 &module) : Screen(module, ScreenId::FormAvvio)
 {
@@ -34,11 +36,11 @@ void FormAvvio::Form_Load()
         m.Estratto = m.drawWordNumber();
         numbers.append(m.Estratto);
     }
-    m.loadPictures(QList<PictureBox *>(Image1.begin(), Image1.end()), numbers);
+    loadPictures(m, QList<PictureBox *>(Image1.begin(), Image1.end()), numbers);
 }
 
 void FormAvvio::Form_Click() { goToMenu(); }
 void FormAvvio::Image1_Click(int) { goToMenu(); }
 void FormAvvio::Label1_Click() { goToMenu(); }
 
-void FormAvvio::goToMenu() { m.switchScreen(*this, ScreenId::FormMenu); }
+void FormAvvio::goToMenu() { switchTo(ScreenId::FormMenu); }

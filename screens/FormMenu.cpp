@@ -1,7 +1,8 @@
-#include "FormMenu.h"
+#include "screens/FormMenu.h"
 
-#include "Controls.h"
-#include "Modulo1.h"
+#include "core/Modulo1.h"
+#include "ui/Button.h"
+#include "ui/Design.h"
 
 FormMenu::FormMenu(Modulo1 &module) : Screen(module, ScreenId::FormMenu)
 {
@@ -41,6 +42,6 @@ void FormMenu::openExercise(ScreenId exercise)
         return;
     }
     // The menu is gone when this returns; the beep still belongs to this click.
-    m.switchScreen(*this, exercise);
+    switchTo(exercise);
     m.platform.beep();
 }

@@ -3,14 +3,17 @@
 // without hanging and without a large allocation. The bad files are made here, in a temporary
 // folder.
 
-#include "FolderCheck.h"
-#include "FormAvvio.h"
-#include "Modulo1.h"
-#include "PictureDecoder.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
-#include "Controls.h"
-#include "WordList.h"
+#include "pictures/FolderCheck.h"
+#include "screens/FormAvvio.h"
+#include "tests/support/TestProgram.h"
+#include "pictures/PictureDecoder.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "core/WordList.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -398,7 +401,7 @@ void TestBadFiles::pictures()
 
     // At start-up: the program ends before any screen, with a report naming file and cause.
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     try {
         m.Main();
         QVERIFY2(cause.isEmpty(), "start-up went on");
@@ -414,7 +417,7 @@ void TestBadFiles::pictures()
     PictureBox box(nullptr);
     box.resize(Box);
     try {
-        m.loadPicture(box, 2);
+        loadPicture(m, box, 2);
         QVERIFY2(cause.isEmpty(), "a bad picture was shown");
     } catch (const ScriptedFatal &fatal) {
         QVERIFY2(!cause.isEmpty(), qPrintable(fatal.report));
@@ -518,7 +521,7 @@ void TestBadFiles::lists()
     HangGuard guard;
     ScriptedPlatform platform;
     platform.readPictures = false;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     QVERIFY(PeakMemory::reset());
     const qint64 before = PeakMemory::current();
     try {
@@ -578,7 +581,7 @@ void TestBadFiles::reportListsTheFirstTwenty()
 
     HangGuard guard;
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     try {
         m.Main();
         QFAIL("start-up went on");
@@ -605,7 +608,7 @@ void TestBadFiles::pictureGoneBadAfterStartUp()
     TestFolder folder;
     folder.writeWords({"mela", "gatto", "cane", "sole", "luna", "casa"});
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     QVERIFY(m.registry.loaded(ScreenId::FormAvvio));
 
@@ -615,7 +618,7 @@ void TestBadFiles::pictureGoneBadAfterStartUp()
     PictureBox box(nullptr);
     box.resize(Box);
     try {
-        m.loadPicture(box, 5);
+        loadPicture(m, box, 5);
         QFAIL("a picture cut short was shown");
     } catch (const ScriptedFatal &fatal) {
         QCOMPARE(fatal.report, QStringLiteral("Impossibile mostrare l'immagine 5.\n\nFile: %1\nCausa: "
@@ -634,7 +637,7 @@ void TestBadFiles::folderMadeOnWindows()
     QVERIFY(dir.rename(QStringLiteral("jpg"), QStringLiteral("JPG")));
     QVERIFY(dir.rename(QStringLiteral("JPG/2.jpg"), QStringLiteral("JPG/2.JPG")));
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     QCOMPARE(m.NumParole, qint16(2));
     QVERIFY(m.registry.loaded(ScreenId::FormAvvio));

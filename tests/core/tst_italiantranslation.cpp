@@ -1,4 +1,4 @@
-#include "ItalianTranslation.h"
+#include "desktop/ItalianTranslation.h"
 
 #include <QAbstractButton>
 #include <QApplication>

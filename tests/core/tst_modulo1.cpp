@@ -1,8 +1,11 @@
-#include "FormAvvio.h"
-#include "Modulo1.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
-#include "Controls.h"
+#include "screens/FormAvvio.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -45,7 +48,7 @@ void TestModulo1::wordDraw()
     QFETCH(int, number);
     ScriptedPlatform platform;
     platform.randoms = {r};
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.NumParole = qint16(words);
     QCOMPARE(m.drawWordNumber(), number);
     QCOMPARE(platform.randomsTaken, 1);
@@ -55,7 +58,7 @@ void TestModulo1::slotDraw()
 {
     ScriptedPlatform platform;
     platform.randoms = {0.0f, 0.5f, std::nextafter(1.0f, 0.0f), 1.0f / 6.0f};
-    Modulo1 m(platform);
+    TestProgram m(platform);
     QCOMPARE(m.drawSlot(), 0);
     QCOMPARE(m.drawSlot(), 3);
     QCOMPARE(m.drawSlot(), 5);
@@ -65,7 +68,7 @@ void TestModulo1::slotDraw()
 void TestModulo1::paths()
 {
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Percorso = QStringLiteral("/home/maestra/parole");
     QCOMPARE(m.picturePath(7), QStringLiteral("/home/maestra/parole/jpg/7.jpg"));
     QCOMPARE(m.picturePath(10), QStringLiteral("/home/maestra/parole/jpg/10.jpg"));
@@ -82,7 +85,7 @@ void TestModulo1::startUp()
     folder.writeWords({"mela", "gatto", "cane", "sole", "luna", "casa", "albero", "fiore", "treno", "libro"});
     ScriptedPlatform platform;
     platform.randoms = {0.5f, 0.0f, 0.95f, 0.25f};
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
 
     QCOMPARE(m.Percorso, folder.path());
@@ -132,7 +135,7 @@ void TestModulo1::startUpFailures()
         folder.writeList("mela\r\n");
     }
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     try {
         m.Main();
         QFAIL("start-up went on");
@@ -173,15 +176,15 @@ void TestModulo1::badPictureEndsWithReport()
     f.close();
 
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Percorso = folder.path();
     m.NumParole = 2;
     PictureBox box(nullptr);
     box.resize(145, 145);
-    m.loadPicture(box, 1);
+    loadPicture(m, box, 1);
     QCOMPARE(TestFolder::pictureNumberOf(box.picture()), 1);
     try {
-        m.loadPicture(box, 2);
+        loadPicture(m, box, 2);
         QFAIL("a bad picture was shown");
     } catch (const ScriptedFatal &fatal) {
         QVERIFY2(fatal.report.contains(folder.path() + "/jpg/2.jpg"), qPrintable(fatal.report));
@@ -196,11 +199,11 @@ void TestModulo1::pictureFillsItsBox()
     folder.writeList("mela\r\n");
     folder.writePicture(1, 400, 100);
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Percorso = folder.path();
     PictureBox box(nullptr);
     box.resize(145, 145);
-    m.loadPicture(box, 1);
+    loadPicture(m, box, 1);
     QCOMPARE(box.picture().size(), QSize(145, 145) * box.devicePixelRatioF());
     QCOMPARE(TestFolder::pictureNumberOf(box.picture()), 1);
     QCOMPARE(box.picture().pixelColor(1, 1), box.picture().pixelColor(143, 143));

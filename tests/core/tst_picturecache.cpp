@@ -1,13 +1,16 @@
-#include "Controls.h"
-#include "FormAvvio.h"
-#include "FormTrova.h"
-#include "FormTrova2.h"
-#include "Modulo1.h"
-#include "PictureCache.h"
-#include "PictureDecoder.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
-#include "TestPictures.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "screens/FormAvvio.h"
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "tests/support/TestProgram.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PictureDecoder.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "tests/support/TestPictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +57,7 @@ Session playSession(PictureCache *cache)
 {
     ScriptedPlatform platform;
     platform.pictureCache = cache;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     if (cache)
         cache->waitForWarmUp();
@@ -63,8 +66,8 @@ Session playSession(PictureCache *cache)
     for (PictureBox *box :
          qobject_cast<FormAvvio *>(m.registry.loaded(ScreenId::FormAvvio))->Image1)
         s.pictures << box->picture();
-    auto *trova = qobject_cast<FormTrova *>(m.registry.show(ScreenId::FormTrova));
-    auto *trova2 = qobject_cast<FormTrova2 *>(m.registry.show(ScreenId::FormTrova2));
+    auto *trova = qobject_cast<FormTrova *>((m.registry.show(ScreenId::FormTrova), m.registry.loaded(ScreenId::FormTrova)));
+    auto *trova2 = qobject_cast<FormTrova2 *>((m.registry.show(ScreenId::FormTrova2), m.registry.loaded(ScreenId::FormTrova2)));
     for (int q = 0; q < 8; ++q) {
         trova->GeneraEsercizio();
         QString line = QString::number(m.Estratto);
@@ -258,16 +261,16 @@ void TestPictureCache::removedFileFails()
     ScriptedPlatform platform;
     PictureCache cache;
     platform.pictureCache = &cache;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Percorso = folder.path();
     m.NumParole = 2;
     PictureBox box(nullptr);
     box.resize(121, 129);
-    m.loadPicture(box, 2);
+    loadPicture(m, box, 2);
     QCOMPARE(TestFolder::pictureNumberOf(box.picture()), 2);
     QVERIFY(QFile::remove(folder.path() + "/jpg/2.jpg"));
     try {
-        m.loadPicture(box, 2);
+        loadPicture(m, box, 2);
         QFAIL("a removed picture was shown from the cache");
     } catch (const ScriptedFatal &fatal) {
         QVERIFY2(fatal.report.contains(folder.path() + "/jpg/2.jpg"), qPrintable(fatal.report));
@@ -335,7 +338,7 @@ void TestPictureCache::startPicturesReadOnceEach()
     ScriptedPlatform platform;
     PictureCache cache;
     platform.pictureCache = &cache;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Percorso = folder.path();
     m.NumParole = 10;
     QWidget screen;
@@ -345,7 +348,7 @@ void TestPictureCache::startPicturesReadOnceEach()
         boxes.last()->resize(145, 145);
     }
     const QList<int> numbers{1, 6, 1, 3};
-    m.loadPictures(boxes, numbers);
+    loadPictures(m, boxes, numbers);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(TestFolder::pictureNumberOf(boxes[i]->picture()), numbers[i]);
     cache.waitForWarmUp();
@@ -402,7 +405,7 @@ void TestPictureCache::readAheadMatchesTheScreens()
     TestFolder folder;
     folder.writeWords({"mela", "gatto", "cane", "sole", "luna", "casa", "albero"});
     ScriptedPlatform platform;
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     // After the start screen's pictures, every picture of the list, at the exercises' sizes.
     QCOMPARE(platform.log.last(), QStringLiteral("prepare:7"));
@@ -413,9 +416,9 @@ void TestPictureCache::readAheadMatchesTheScreens()
                  folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n));
     const qreal dpr = m.registry.loaded(ScreenId::FormAvvio)->devicePixelRatioF();
     QList<QSize> boxes;
-    for (QWidget *w : m.registry.show(ScreenId::FormTrova)->findChildren<PictureBox *>())
+    for (QWidget *w : (m.registry.show(ScreenId::FormTrova), m.registry.loaded(ScreenId::FormTrova))->findChildren<PictureBox *>())
         boxes << devicePixels(w->size(), dpr);
-    for (QWidget *w : m.registry.show(ScreenId::FormTrova2)->findChildren<PictureBox *>())
+    for (QWidget *w : (m.registry.show(ScreenId::FormTrova2), m.registry.loaded(ScreenId::FormTrova2))->findChildren<PictureBox *>())
         boxes << devicePixels(w->size(), dpr);
     QCOMPARE(boxes.size(), 7);
     for (QSize box : boxes)

@@ -1,5 +1,5 @@
-#include "CanberraBell.h"
-#include "SystemBell.h"
+#include "desktop/CanberraBell.h"
+#include "desktop/SystemBell.h"
 
 #include <QDir>
 #include <QElapsedTimer>

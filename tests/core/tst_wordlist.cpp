@@ -1,5 +1,5 @@
-#include "SafeFile.h"
-#include "WordList.h"
+#include "core/SafeFile.h"
+#include "core/WordList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,15 @@
-#include "Controls.h"
-#include "FormAvvio.h"
-#include "FormMenu.h"
-#include "FormTrova.h"
-#include "FormTrova2.h"
-#include "Modulo1.h"
-#include "Probes.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "screens/FormAvvio.h"
+#include "screens/FormMenu.h"
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/Probes.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
 
 #include <QTest>
 
@@ -47,7 +50,7 @@ private:
 
     std::unique_ptr<TestFolder> folder;
     std::unique_ptr<ScriptedPlatform> platform;
-    std::unique_ptr<Modulo1> m;
+    std::unique_ptr<TestProgram> m;
     ScreenId id = ScreenId::FormTrova;
 };
 
@@ -66,7 +69,7 @@ Screen *TestExercises::start(ScreenId exercise, const QStringList &words, QList<
     folder = std::make_unique<TestFolder>();
     folder->writeWords(words);
     platform = std::make_unique<ScriptedPlatform>();
-    m = std::make_unique<Modulo1>(*platform);
+    m = std::make_unique<TestProgram>(*platform);
     m->Main();
     auto *avvio = qobject_cast<FormAvvio *>(m->registry.loaded(ScreenId::FormAvvio));
     QTest::mouseClick(avvio->Label1, Qt::LeftButton);

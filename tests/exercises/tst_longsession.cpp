@@ -2,13 +2,16 @@
 // and back. Nothing may pile up: the windows and controls of every unloaded screen are destroyed,
 // and the sanitizer build finds no leak.
 
-#include "Controls.h"
-#include "FormMenu.h"
-#include "FormTrova.h"
-#include "FormTrova2.h"
-#include "Modulo1.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "screens/FormMenu.h"
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
 
 #include <QApplication>
 #include <QTest>
@@ -45,7 +48,7 @@ void TestLongSession::answersAndTrips()
                        "libro"});
     ScriptedPlatform platform;
     platform.readPictures = false; // the pictures' content plays no part here
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     QTest::mouseClick(m.registry.loaded(ScreenId::FormAvvio), Qt::LeftButton);
     settle();

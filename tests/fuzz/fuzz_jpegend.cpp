@@ -2,7 +2,7 @@
 // sanitizer reports it checks that the answer depends on nothing after the end-of-image marker:
 // a JPEG found whole stays whole with any data appended, and its end marker is there.
 
-#include "PictureHeader.h"
+#include "pictures/PictureHeader.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,7 @@
 // must hold for any bytes: at most 150 words, a cause exactly when the list is refused, and, where
 // there is no quote to change the rules, the number of fields an independent count gives.
 
-#include "WordList.h"
+#include "core/WordList.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,10 +1,13 @@
-#include "Controls.h"
-#include "FormAvvio.h"
-#include "FormMenu.h"
-#include "Modulo1.h"
-#include "Probes.h"
-#include "ScriptedPlatform.h"
-#include "TestFolder.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
+#include "screens/FormAvvio.h"
+#include "screens/FormMenu.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/Probes.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
 
 #include <QApplication>
 #include <QTest>
@@ -36,7 +39,7 @@ private:
 
     std::unique_ptr<TestFolder> folder;
     std::unique_ptr<ScriptedPlatform> platform;
-    std::unique_ptr<Modulo1> m;
+    std::unique_ptr<TestProgram> m;
 };
 
 void TestNavigation::init()
@@ -44,7 +47,7 @@ void TestNavigation::init()
     folder = std::make_unique<TestFolder>();
     folder->writeWords(numberedWords(8));
     platform = std::make_unique<ScriptedPlatform>();
-    m = std::make_unique<Modulo1>(*platform);
+    m = std::make_unique<TestProgram>(*platform);
     m->Main();
 }
 
@@ -225,7 +228,7 @@ void TestNavigation::tooFewWordsKeepsMenu()
     folder = std::make_unique<TestFolder>();
     folder->writeWords(numberedWords(count));
     platform = std::make_unique<ScriptedPlatform>();
-    m = std::make_unique<Modulo1>(*platform);
+    m = std::make_unique<TestProgram>(*platform);
     m->Main();
     FormMenu *menu = openMenu();
     const int taken = platform->randomsTaken;

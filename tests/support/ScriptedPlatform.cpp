@@ -1,7 +1,8 @@
-#include "ScriptedPlatform.h"
+#include "tests/support/ScriptedPlatform.h"
 
-#include "PictureCache.h"
-#include "PictureDecoder.h"
+#include "pictures/FolderCheck.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PictureDecoder.h"
 
 float ScriptedPlatform::nextRandom()
 {
@@ -61,6 +62,11 @@ QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> 
         log << QStringLiteral("load:") + r.path;
     }
     return pictureCache->loadAll(requests);
+}
+
+QList<PictureProblem> ScriptedPlatform::checkPictures(const QStringList &paths)
+{
+    return readPictures ? findPictureProblems(paths) : QList<PictureProblem>();
 }
 
 void ScriptedPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)

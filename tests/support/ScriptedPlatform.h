@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "core/Platform.h"
 
 class PictureCache;
 
@@ -32,6 +32,8 @@ public:
     void endProgram(int status) override;
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
     QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
+    // Checks the files as the program does, unless pictures are not read.
+    QList<PictureProblem> checkPictures(const QStringList &paths) override;
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
     // Values nextRandom returns first, in order.

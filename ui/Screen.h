@@ -1,11 +1,10 @@
 #pragma once
 
+#include "core/ScreenHost.h"
+
 #include <QWidget>
 
 class Modulo1;
-
-enum class ScreenId { FormAvvio, FormMenu, FormTrova, FormTrova2 };
-constexpr int ScreenCount = 4;
 
 // One loaded screen: a top-level window with its controls. A window is built afresh each time its
 // screen is shown and destroyed when the screen is unloaded; the screen's slot in the registry
@@ -29,6 +28,9 @@ protected:
     // answers ignore them.
     virtual void answerKey(int slot) { Q_UNUSED(slot); }
 
+    // The screen change of a handler of this screen: the target shown, then this one unloaded.
+    void switchTo(ScreenId target);
+
     void closeEvent(QCloseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -38,6 +40,3 @@ protected:
 private:
     ScreenId m_id;
 };
-
-// Builds the window of a screen; defined with the screens themselves.
-Screen *createScreen(Modulo1 &module, ScreenId id);

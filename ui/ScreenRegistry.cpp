@@ -1,16 +1,24 @@
-#include "ScreenRegistry.h"
+#include "ui/ScreenRegistry.h"
+
+#include "core/Modulo1.h"
 
 #include <memory>
 
-ScreenRegistry::ScreenRegistry(Factory factory) : m_factory(std::move(factory)) {}
+ScreenRegistry::ScreenRegistry(Modulo1 &module, Factory factory)
+    : m_module(module), m_factory(std::move(factory))
+{
+    m_module.screens = this;
+}
 
 ScreenRegistry::~ScreenRegistry()
 {
+    if (m_module.screens == this)
+        m_module.screens = nullptr;
     for (Slot &slot : m_slots)
         delete slot.window.data();
 }
 
-Screen *ScreenRegistry::show(ScreenId id)
+void ScreenRegistry::show(ScreenId id)
 {
     Slot &slot = m_slots[index(id)];
     slot.created = true;
@@ -23,7 +31,6 @@ Screen *ScreenRegistry::show(ScreenId id)
         ++slot.loads;
     }
     slot.window->show();
-    return slot.window;
 }
 
 void ScreenRegistry::unload(ScreenId id)
@@ -36,19 +43,6 @@ void ScreenRegistry::unload(ScreenId id)
     }
 }
 
-void ScreenRegistry::switchScreen(ScreenId from, ScreenId to)
-{
-    show(to);
-    unload(from);
-}
-
-void ScreenRegistry::closedByUser(ScreenId id)
-{
-    unload(id);
-    if (loadedCount() == 0 && onLastClosed)
-        onLastClosed();
-}
-
 Screen *ScreenRegistry::loaded(ScreenId id) const { return m_slots[index(id)].window; }
 
 int ScreenRegistry::loadedCount() const
@@ -57,4 +51,10 @@ int ScreenRegistry::loadedCount() const
     for (const Slot &slot : m_slots)
         n += slot.window ? 1 : 0;
     return n;
+}
+
+qreal ScreenRegistry::devicePixelRatio(ScreenId id) const
+{
+    const Screen *window = loaded(id);
+    return window ? window->devicePixelRatioF() : 1.0;
 }

@@ -1,6 +1,8 @@
-#include "DesktopPlatform.h"
-#include "ItalianTranslation.h"
-#include "Modulo1.h"
+#include "app/ScreenFactory.h"
+#include "core/Modulo1.h"
+#include "desktop/DesktopPlatform.h"
+#include "desktop/ItalianTranslation.h"
+#include "ui/ScreenRegistry.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -19,6 +21,8 @@ int main(int argc, char *argv[])
 
     DesktopPlatform platform;
     Modulo1 module(platform);
+    module.readAheadSizes = exercisePictureSizes();
+    ScreenRegistry screens(module, [&module](ScreenId id) { return createScreen(module, id); });
     module.Main();
     return QApplication::exec();
 }

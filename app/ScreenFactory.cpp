@@ -1,8 +1,9 @@
-#include "FormAvvio.h"
-#include "FormMenu.h"
-#include "FormTrova.h"
-#include "FormTrova2.h"
-#include "Modulo1.h"
+#include "app/ScreenFactory.h"
+
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "screens/FormAvvio.h"
+#include "screens/FormMenu.h"
 
 Screen *createScreen(Modulo1 &module, ScreenId id)
 {
@@ -15,6 +16,10 @@ Screen *createScreen(Modulo1 &module, ScreenId id)
         return new FormTrova(module);
     case ScreenId::FormTrova2:
         return new FormTrova2(module);
+    case ScreenId::Count:
+        break;
     }
     return nullptr;
 }
+
+QList<QSize> exercisePictureSizes() { return {FormTrova::PictureSize, FormTrova2::PictureSize}; }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PictureDecoder.h"
-#include "Platform.h"
+#include "pictures/PictureDecoder.h"
+#include "core/Platform.h"
 
 #include <QHash>
 #include <QThreadPool>

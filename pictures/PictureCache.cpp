@@ -1,4 +1,4 @@
-#include "PictureCache.h"
+#include "pictures/PictureCache.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "CanberraBell.h"
+#include "desktop/CanberraBell.h"
 
 #include <QFileInfo>
 

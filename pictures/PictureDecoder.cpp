@@ -1,7 +1,7 @@
-#include "PictureDecoder.h"
+#include "pictures/PictureDecoder.h"
 
-#include "PictureHeader.h"
-#include "SafeFile.h"
+#include "pictures/PictureHeader.h"
+#include "core/SafeFile.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "core/Platform.h"
+
 #include <QList>
 #include <QString>
-
-#include <functional>
+#include <QStringList>
 
 // The check of the pictures at start-up. A picture that is missing or unreadable would otherwise
 // end the program in the middle of an exercise, in a child's hands; checked before any screen, it
@@ -11,21 +12,10 @@
 // Only what is cheap is read: the kind and size of each file, its header, and for a JPEG its last
 // two bytes; no picture is decoded.
 
-struct PictureProblem {
-    int number = 0;
-    QString path;
-    QString cause;
-};
-
 // Why the picture file at path cannot be shown, or an empty string when nothing cheap to see says
 // so. A JPEG that does not end with its end-of-image marker is read whole to tell a file cut short
 // from one with data after the image.
 QString pictureFileProblem(const QString &path);
 
-// The pictures among 1..count that cannot be shown, in order; pathOf gives the file of each.
-QList<PictureProblem> findPictureProblems(int count, const std::function<QString(int)> &pathOf);
-
-// The error report for those problems among count pictures: the first MaxListedPictureProblems
-// of them, one line each with the file and the cause, then how many more.
-constexpr int MaxListedPictureProblems = 20;
-QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);
+// The pictures among paths (picture n at paths[n - 1]) that cannot be shown, in order.
+QList<PictureProblem> findPictureProblems(const QStringList &paths);

@@ -1,6 +1,6 @@
-#include "Screen.h"
+#include "ui/Screen.h"
 
-#include "Modulo1.h"
+#include "core/Modulo1.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -15,8 +15,10 @@ Screen::Screen(Modulo1 &module, ScreenId id) : QWidget(nullptr), m(module), m_id
 void Screen::closeEvent(QCloseEvent *event)
 {
     event->accept();
-    m.registry.closedByUser(m_id);
+    m.closedByUser(m_id);
 }
+
+void Screen::switchTo(ScreenId target) { m.switchScreen(m_id, target); }
 
 void Screen::mouseReleaseEvent(QMouseEvent *event)
 {

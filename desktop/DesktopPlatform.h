@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PictureCache.h"
-#include "Platform.h"
-#include "SystemBell.h"
+#include "pictures/PictureCache.h"
+#include "core/Platform.h"
+#include "desktop/SystemBell.h"
 
 #include <random>
 
@@ -21,6 +21,7 @@ public:
     void endProgram(int status) override;
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
     QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
+    QList<PictureProblem> checkPictures(const QStringList &paths) override;
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
 private:

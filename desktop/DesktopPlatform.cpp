@@ -1,6 +1,7 @@
-#include "DesktopPlatform.h"
+#include "desktop/DesktopPlatform.h"
 
-#include "Modulo1.h"
+#include "core/Messages.h"
+#include "pictures/FolderCheck.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -40,7 +41,7 @@ void DesktopPlatform::beep() { m_bell.ring(); }
 
 bool DesktopPlatform::askYesNo(const QString &prompt)
 {
-    QMessageBox box(QMessageBox::Question, Modulo1::Title, prompt,
+    QMessageBox box(QMessageBox::Question, Messages::Title, prompt,
                     QMessageBox::Yes | QMessageBox::No, dialogParent());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
@@ -48,7 +49,7 @@ bool DesktopPlatform::askYesNo(const QString &prompt)
 
 void DesktopPlatform::inform(const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, Modulo1::Title, text, QMessageBox::Ok, dialogParent());
+    QMessageBox box(QMessageBox::Information, Messages::Title, text, QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
@@ -56,7 +57,7 @@ void DesktopPlatform::fatal(const QString &report)
 {
     std::fprintf(stderr, "%s\n", report.toLocal8Bit().constData());
     std::fflush(stderr);
-    QMessageBox box(QMessageBox::Critical, Modulo1::Title, report, QMessageBox::Ok, dialogParent());
+    QMessageBox box(QMessageBox::Critical, Messages::Title, report, QMessageBox::Ok, dialogParent());
     box.exec();
     // Nothing of the program may run after the report: no handler, no destructor.
     std::_Exit(1);
@@ -77,6 +78,11 @@ PictureResult DesktopPlatform::loadPicture(const QString &path, QSize pixelSize)
 QList<PictureResult> DesktopPlatform::loadPictures(const QList<PictureRequest> &requests)
 {
     return m_pictures.loadAll(requests);
+}
+
+QList<PictureProblem> DesktopPlatform::checkPictures(const QStringList &paths)
+{
+    return findPictureProblems(paths);
 }
 
 void DesktopPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)

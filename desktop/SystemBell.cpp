@@ -1,6 +1,6 @@
-#include "SystemBell.h"
+#include "desktop/SystemBell.h"
 
-#include "CanberraBell.h"
+#include "desktop/CanberraBell.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "PictureHeader.h"
+#include "pictures/PictureHeader.h"
 
 #include <QIODevice>
 #include <QImage>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Screen.h"
+#include "core/ScreenHost.h"
+#include "ui/Screen.h"
 
 #include <QPointer>
 
@@ -9,38 +10,27 @@
 
 // One slot per screen. A slot is filled the first time its screen is shown and stays filled for
 // the whole run; what comes and goes is the screen's window, built on every show and destroyed
-// on every unload.
-class ScreenRegistry {
+// on every unload. The screens themselves come from the factory the program's entry gives.
+class ScreenRegistry : public ScreenHost {
 public:
     using Factory = std::function<Screen *(ScreenId)>;
 
-    explicit ScreenRegistry(Factory factory);
-    ~ScreenRegistry();
+    // Registers itself as the module's screens for as long as it lives.
+    ScreenRegistry(Modulo1 &module, Factory factory);
+    ~ScreenRegistry() override;
     ScreenRegistry(const ScreenRegistry &) = delete;
     ScreenRegistry &operator=(const ScreenRegistry &) = delete;
 
-    // Creates the slot if needed, loads the screen if it is not loaded (its Form_Load runs), then
-    // makes its window visible. Returns at once.
-    Screen *show(ScreenId id);
-
+    void show(ScreenId id) override;
     // Hides the screen's window at once and destroys it with its controls as soon as the running
     // event handler has returned, so a handler of that very window can go on to its end.
-    void unload(ScreenId id);
-
-    // From one screen to another: the target is shown first, then the current screen unloaded,
-    // so that some screen is loaded at every moment.
-    void switchScreen(ScreenId from, ScreenId to);
-
-    // Called when the user closes a window with its frame's close control.
-    void closedByUser(ScreenId id);
+    void unload(ScreenId id) override;
+    int loadedCount() const override;
+    qreal devicePixelRatio(ScreenId id) const override;
 
     Screen *loaded(ScreenId id) const;
     bool created(ScreenId id) const { return m_slots[index(id)].created; }
     int loadCount(ScreenId id) const { return m_slots[index(id)].loads; }
-    int loadedCount() const;
-
-    // Runs when the last loaded screen has been closed by the user.
-    std::function<void()> onLastClosed;
 
 private:
     struct Slot {
@@ -48,8 +38,9 @@ private:
         int loads = 0;
         QPointer<Screen> window;
     };
-    static int index(ScreenId id) { return static_cast<int>(id); }
+    static std::size_t index(ScreenId id) { return static_cast<std::size_t>(id); }
 
+    Modulo1 &m_module;
     Factory m_factory;
-    std::array<Slot, ScreenCount> m_slots;
+    std::array<Slot, static_cast<std::size_t>(ScreenId::Count)> m_slots;
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The screens of the program, by the name code uses for them. Count is no screen: it is how many
+// there are.
+enum class ScreenId { FormAvvio, FormMenu, FormTrova, FormTrova2, Count };
+
+// What the run's rules ask of the screens: show one, unload one, count the loaded ones. The
+// widget kit's registry does the work; the rules never see a window.
+class ScreenHost {
+public:
+    virtual ~ScreenHost() = default;
+
+    // Creates the screen's slot if needed, loads it if it is not loaded (its Form_Load runs),
+    // then makes its window visible. Returns at once.
+    virtual void show(ScreenId id) = 0;
+    // Unloads the screen: its window goes, its slot stays.
+    virtual void unload(ScreenId id) = 0;
+    virtual int loadedCount() const = 0;
+    // Device pixels per pixel of the loaded screen's window.
+    virtual qreal devicePixelRatio(ScreenId id) const = 0;
+};
