@@ -8,7 +8,8 @@ namespace Messages {
 
 QString errorReport(const QString &what, const QString &path, const QString &cause)
 {
-    return QStringLiteral("%1\n\nFile: %2\nCausa: %3.").arg(what, QDir::toNativeSeparators(path), cause);
+    return QStringLiteral("%1\n\nFile: %2\nCausa: %3.")
+        .arg(what, QDir::toNativeSeparators(path), cause);
 }
 
 QString pictureProblemsReport(const QList<PictureProblem> &problems, int count)

@@ -20,7 +20,8 @@ public:
     explicit Modulo1(Platform &platform);
 
     // Shared state. Parole, NumParole and Percorso are written only by Main.
-    std::array<QString, WordList::Capacity + 1> Parole; // word n at index n; index 0 unused
+    // Word n at index n; index 0 unused.
+    std::array<QString, WordList::Capacity + 1> Parole;
     qint16 Estratto = 0;  // the word number drawn last
     qint16 NumParole = 0; // words loaded, 0..150
     qint16 Esatti = 0;    // right answers in the open exercise

@@ -167,8 +167,9 @@ QString resolveLetterCase(const QString &path)
         const int dirSep = dir.lastIndexOf(QLatin1Char('/'));
         if (dirSep >= 0) {
             const QString parent = dir.left(dirSep);
-            dir = parent + QLatin1Char('/')
-                  + matchEntry(parent.isEmpty() ? QStringLiteral("/") : parent, dir.mid(dirSep + 1));
+            dir =
+                parent + QLatin1Char('/')
+                + matchEntry(parent.isEmpty() ? QStringLiteral("/") : parent, dir.mid(dirSep + 1));
         }
     }
     return dir + QLatin1Char('/') + matchEntry(dir.isEmpty() ? QStringLiteral("/") : dir, file);

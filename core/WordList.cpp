@@ -84,15 +84,17 @@ QString controlCharacterCause(const QByteArray &bytes)
     // A list saved as "Unicode" (UTF-16) has a NUL byte after every letter: say so, since shown as
     // text it would be nonsense.
     if (const qsizetype at = bytes.indexOf('\0'); at >= 0)
-        return QStringLiteral("il file contiene byte nulli (il primo al byte %1): non è testo semplice; "
-                              "se è stato salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o "
-                              "UTF-8")
+        return QStringLiteral(
+                   "il file contiene byte nulli (il primo al byte %1): non è testo semplice; "
+                   "se è stato salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o "
+                   "UTF-8")
             .arg(at + 1);
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
         if (b < 0x20 && b != '\t' && b != '\n' && b != '\r')
-            return QStringLiteral("il file contiene caratteri di controllo (il primo, 0x%1, al byte %2): "
-                                  "non è testo semplice")
+            return QStringLiteral(
+                       "il file contiene caratteri di controllo (il primo, 0x%1, al byte %2): "
+                       "non è testo semplice")
                 .arg(int(b), 2, 16, QLatin1Char('0'))
                 .arg(i + 1);
     }

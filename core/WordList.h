@@ -18,8 +18,8 @@ struct WordList {
     static constexpr int Capacity = 150;
     static constexpr qint64 MaxFileBytes = 1024 * 1024;
 
-    QStringList words;  // at most Capacity entries, word k at index k - 1
-    QString cause;      // why the list cannot be used; empty when it can
+    QStringList words; // at most Capacity entries, word k at index k - 1
+    QString cause;     // why the list cannot be used; empty when it can
     bool ok() const { return cause.isEmpty(); }
 };
 

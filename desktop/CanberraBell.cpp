@@ -24,8 +24,8 @@ struct CanberraBell::Library {
     int (*contextCreate)(ca_context **) = nullptr;
     int (*contextDestroy)(ca_context *) = nullptr;
     int (*contextChangeProps)(ca_context *, ca_proplist *) = nullptr;
-    int (*playFull)(ca_context *, std::uint32_t, ca_proplist *, ca_finish_callback_t, void *) =
-        nullptr;
+    int (*playFull)(ca_context *, std::uint32_t, ca_proplist *, ca_finish_callback_t,
+                    void *) = nullptr;
     int (*proplistCreate)(ca_proplist **) = nullptr;
     int (*proplistDestroy)(ca_proplist *) = nullptr;
     int (*proplistSets)(ca_proplist *, const char *, const char *) = nullptr;
@@ -37,8 +37,8 @@ struct CanberraBell::Library {
         if (!handle)
             return false;
         const auto bind = [handle](auto &function, const char *name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
-                dlsym(handle, name));
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
             return function != nullptr;
         };
         return bind(contextCreate, "ca_context_create")
@@ -125,8 +125,8 @@ void CanberraBell::run()
     if (ca.contextCreate(&context) != CA_SUCCESS)
         context = nullptr;
     if (context) {
-        if (ca_proplist *app = ca.properties({{"application.name", "Diveva"},
-                                              {"application.id", "diveva"}})) {
+        if (ca_proplist *app =
+                ca.properties({{"application.name", "Diveva"}, {"application.id", "diveva"}})) {
             ca.contextChangeProps(context, app);
             ca.proplistDestroy(app);
         }
@@ -160,8 +160,7 @@ void CanberraBell::run()
         lock.lock();
         if (playing) {
             ++m_played;
-            m_wake.wait_for(lock, MaxSoundLength,
-                            [&] { return m_stopping || m_finishedId >= id; });
+            m_wake.wait_for(lock, MaxSoundLength, [&] { return m_stopping || m_finishedId >= id; });
         }
         ++m_handled;
     }
@@ -176,8 +175,8 @@ QString findThemeSound(const QStringList &dataDirs, const QString &theme, const 
     static const char *const extensions[] = {".disabled", ".oga", ".ogg", ".wav"};
     for (QString name = eventId; !name.isEmpty();) {
         for (const QString &dir : dataDirs) {
-            const QString stem = dir + QStringLiteral("/sounds/") + theme
-                                 + QStringLiteral("/stereo/") + name;
+            const QString stem =
+                dir + QStringLiteral("/sounds/") + theme + QStringLiteral("/stereo/") + name;
             for (const char *extension : extensions) {
                 const QFileInfo file(stem + QLatin1String(extension));
                 if (!file.isFile())

@@ -27,7 +27,7 @@ QWidget *dialogParent()
 
 DesktopPlatform::DesktopPlatform()
     : m_generator(static_cast<std::mt19937::result_type>(
-          std::chrono::high_resolution_clock::now().time_since_epoch().count()))
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()))
 {
 }
 
@@ -49,7 +49,8 @@ bool DesktopPlatform::askYesNo(const QString &prompt)
 
 void DesktopPlatform::inform(const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, Messages::Title, text, QMessageBox::Ok, dialogParent());
+    QMessageBox box(QMessageBox::Information, Messages::Title, text, QMessageBox::Ok,
+                    dialogParent());
     box.exec();
 }
 
@@ -57,7 +58,8 @@ void DesktopPlatform::fatal(const QString &report)
 {
     std::fprintf(stderr, "%s\n", report.toLocal8Bit().constData());
     std::fflush(stderr);
-    QMessageBox box(QMessageBox::Critical, Messages::Title, report, QMessageBox::Ok, dialogParent());
+    QMessageBox box(QMessageBox::Critical, Messages::Title, report, QMessageBox::Ok,
+                    dialogParent());
     box.exec();
     // Nothing of the program may run after the report: no handler, no destructor.
     std::_Exit(1);

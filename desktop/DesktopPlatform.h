@@ -1,8 +1,8 @@
 #pragma once
 
-#include "pictures/PictureCache.h"
 #include "core/Platform.h"
 #include "desktop/SystemBell.h"
+#include "pictures/PictureCache.h"
 
 #include <random>
 

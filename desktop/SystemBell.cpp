@@ -20,9 +20,9 @@ SystemBell::SystemBell()
     const QString platform = QGuiApplication::platformName();
     if (soundFor(platform, true) == Sound::SoundTheme) {
         // libcanberra on its own plays the freedesktop theme; so does this lookup.
-        m_theme = std::make_unique<CanberraBell>(findThemeSound(
-            QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
-            QStringLiteral("freedesktop"), QStringLiteral("bell-window-system")));
+        m_theme = std::make_unique<CanberraBell>(
+            findThemeSound(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
+                           QStringLiteral("freedesktop"), QStringLiteral("bell-window-system")));
     }
     m_kind = soundFor(platform, m_theme && m_theme->available());
     switch (m_kind) {

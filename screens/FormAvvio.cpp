@@ -8,7 +8,8 @@
 FormAvvio::FormAvvio(Modulo1 &module) : Screen(module, ScreenId::FormAvvio)
 {
     setObjectName(QStringLiteral("FormAvvio"));
-    setWindowTitle(QStringLiteral("Diveva PAROLE/IMMAGINI - realizzato dal gruppo di lavoro Diveva"));
+    setWindowTitle(
+        QStringLiteral("Diveva PAROLE/IMMAGINI - realizzato dal gruppo di lavoro Diveva"));
 
     Label1 = new ClickLabel(QStringLiteral("DIVEVA  PAROLA/IMMAGINE"), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -15,9 +15,11 @@ FormMenu::FormMenu(Modulo1 &module) : Screen(module, ScreenId::FormMenu)
         button->setFont(arialFont(14.25, true));
         return button;
     };
-    Command4 = makeButton(QStringLiteral("Command4"), QStringLiteral("Diveva l'immagine alla parola"));
+    Command4 =
+        makeButton(QStringLiteral("Command4"), QStringLiteral("Diveva l'immagine alla parola"));
     place(Command4, 184, 104, 313, 49);
-    Command2 = makeButton(QStringLiteral("Command2"), QStringLiteral("Diveva la parola all'immagine"));
+    Command2 =
+        makeButton(QStringLiteral("Command2"), QStringLiteral("Diveva la parola all'immagine"));
     place(Command2, 184, 200, 313, 49);
     // "&&" shows the ampersand itself and gives the button no access key.
     Command1 = makeButton(QStringLiteral("Command1"), QStringLiteral("&&Esci"));

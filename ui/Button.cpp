@@ -12,7 +12,8 @@ Button::Button(const QString &caption, QWidget *parent)
 void Button::keyPressEvent(QKeyEvent *event)
 {
     // A button outside a dialog ignores Enter in Qt; here a focused button is pressed by it.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !event->isAutoRepeat()) {
         event->accept();
         click();
         return;

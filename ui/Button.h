@@ -10,10 +10,12 @@ class Button : public QPushButton {
     Q_OBJECT
 public:
     Button(const QString &caption, QWidget *parent);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+
 private:
     void fitCaption();
     QFont m_designFont; // the font as set from outside; the fitted one never goes above it

@@ -9,6 +9,7 @@ public:
     ClickLabel(const QString &text, QWidget *parent);
 signals:
     void clicked();
+
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };

@@ -5,7 +5,8 @@
 
 bool isClick(const QWidget *control, const QMouseEvent *event)
 {
-    return event->button() == Qt::LeftButton && control->rect().contains(event->position().toPoint());
+    return event->button() == Qt::LeftButton
+           && control->rect().contains(event->position().toPoint());
 }
 
 void place(QWidget *control, int left, int top, int width, int height)

@@ -17,9 +17,11 @@ public:
     QString tag;
 signals:
     void clicked();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+
 private:
     QImage m_picture;
 };

@@ -1,7 +1,7 @@
 #include "screens/FormAvvio.h"
-#include "tests/support/TestProgram.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
@@ -82,7 +82,8 @@ void TestModulo1::paths()
 void TestModulo1::startUp()
 {
     TestFolder folder;
-    folder.writeWords({"mela", "gatto", "cane", "sole", "luna", "casa", "albero", "fiore", "treno", "libro"});
+    folder.writeWords(
+        {"mela", "gatto", "cane", "sole", "luna", "casa", "albero", "fiore", "treno", "libro"});
     ScriptedPlatform platform;
     platform.randoms = {0.5f, 0.0f, 0.95f, 0.25f};
     TestProgram m(platform);
@@ -112,10 +113,18 @@ void TestModulo1::startUpFailures_data()
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("cause");
-    QTest::addRow("no list") << "none" << "lista.txt" << "file non trovato";
-    QTest::addRow("151 words") << "151" << "lista.txt" << "più di 150 parole";
-    QTest::addRow("list is a folder") << "folder" << "lista.txt" << "cartella";
-    QTest::addRow("start picture missing") << "nopicture" << "jpg/1.jpg" << "file non trovato";
+    QTest::addRow("no list") << "none"
+                             << "lista.txt"
+                             << "file non trovato";
+    QTest::addRow("151 words") << "151"
+                               << "lista.txt"
+                               << "più di 150 parole";
+    QTest::addRow("list is a folder") << "folder"
+                                      << "lista.txt"
+                                      << "cartella";
+    QTest::addRow("start picture missing") << "nopicture"
+                                           << "jpg/1.jpg"
+                                           << "file non trovato";
 }
 
 void TestModulo1::startUpFailures()
@@ -140,7 +149,8 @@ void TestModulo1::startUpFailures()
         m.Main();
         QFAIL("start-up went on");
     } catch (const ScriptedFatal &fatal) {
-        QVERIFY2(fatal.report.contains(folder.path() + QLatin1Char('/') + file), qPrintable(fatal.report));
+        QVERIFY2(fatal.report.contains(folder.path() + QLatin1Char('/') + file),
+                 qPrintable(fatal.report));
         QVERIFY2(fatal.report.contains(cause), qPrintable(fatal.report));
     }
     QCOMPARE(m.registry.loadedCount(), 0);

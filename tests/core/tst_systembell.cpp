@@ -66,7 +66,12 @@ void TestSystemBell::bellsInARowAreSpacedOut()
     QList<qint64> at;
     QElapsedTimer clock;
     clock.start();
-    SystemBell bell([&] { ++sounded; at.append(clock.elapsed()); }, 100ms);
+    SystemBell bell(
+        [&] {
+            ++sounded;
+            at.append(clock.elapsed());
+        },
+        100ms);
 
     bell.ring(); // the first sounds at once
     QCOMPARE(sounded, 1);
@@ -103,14 +108,17 @@ void TestSystemBell::themeSoundLookup_data()
     QTest::addColumn<QStringList>("files"); // made under the data folders "a" and "b"
     QTest::addColumn<QString>("found");
     const QString t = QStringLiteral("/sounds/freedesktop/stereo/");
-    QTest::addRow("exact name") << QStringList{"b" + t + "bell-window-system.oga", "b" + t + "bell.oga"}
+    QTest::addRow("exact name") << QStringList{"b" + t + "bell-window-system.oga",
+                                               "b" + t + "bell.oga"}
                                 << "b" + t + "bell-window-system.oga";
     QTest::addRow("shorter name") << QStringList{"b" + t + "bell.oga"} << "b" + t + "bell.oga";
     QTest::addRow("first data folder wins")
         << QStringList{"a" + t + "bell.ogg", "b" + t + "bell.oga"} << "a" + t + "bell.ogg";
     QTest::addRow("longer name before earlier folder")
-        << QStringList{"a" + t + "bell.oga", "b" + t + "bell-window.wav"} << "b" + t + "bell-window.wav";
-    QTest::addRow("disabled") << QStringList{"a" + t + "bell-window-system.disabled", "b" + t + "bell.oga"}
+        << QStringList{"a" + t + "bell.oga", "b" + t + "bell-window.wav"}
+        << "b" + t + "bell-window.wav";
+    QTest::addRow("disabled") << QStringList{"a" + t + "bell-window-system.disabled",
+                                             "b" + t + "bell.oga"}
                               << QString();
     QTest::addRow("other theme only")
         << QStringList{"a/sounds/ubuntu/stereo/bell.ogg"} << QString();

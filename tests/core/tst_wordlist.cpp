@@ -47,8 +47,7 @@ void TestWordList::fields_data()
         << QByteArray("palla da  calcio\r\n") << QStringList{"palla da  calcio"};
     QTest::addRow("text after the closing quote is ignored")
         << QByteArray("\"mela\" rossa,gatto\r\n") << QStringList{"mela", "gatto"};
-    QTest::addRow("quoted blanks stay")
-        << QByteArray("\"  mela \"\r\n") << QStringList{"  mela "};
+    QTest::addRow("quoted blanks stay") << QByteArray("\"  mela \"\r\n") << QStringList{"  mela "};
     QTest::addRow("unterminated quote runs to the end")
         << QByteArray("mela\r\n\"gatto\r\npane") << QStringList{"mela", "gatto\r\npane"};
     QTest::addRow("windows-1252 accents")
@@ -58,10 +57,12 @@ void TestWordList::fields_data()
         << QByteArray("\x80 5\r\n\x93x\x94\r\n") << QStringList{"€ 5", "“x”"};
     QTest::addRow("utf-8 without mark")
         << QByteArray("citt\xC3\xA0\r\npi\xC3\xB9\r\n") << QStringList{"città", "più"};
-    QTest::addRow("utf-8 with byte-order mark")
-        << QByteArray("\xEF\xBB\xBF" "citt\xC3\xA0\r\n") << QStringList{"città"};
-    QTest::addRow("byte-order mark, then windows-1252")
-        << QByteArray("\xEF\xBB\xBF" "pi\xF9\r\n") << QStringList{"più"};
+    QTest::addRow("utf-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                              "citt\xC3\xA0\r\n")
+                                                << QStringList{"città"};
+    QTest::addRow("byte-order mark, then windows-1252") << QByteArray("\xEF\xBB\xBF"
+                                                                      "pi\xF9\r\n")
+                                                        << QStringList{"più"};
     QTest::addRow("invalid utf-8 falls back to windows-1252")
         << QByteArray("citt\xC3\xA0\r\npi\xF9\r\n") << QStringList{"cittÃ\u00A0", "più"};
 }
@@ -111,12 +112,18 @@ void TestWordList::reading_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("cause");
-    QTest::addRow("missing") << "missing" << "file non trovato";
-    QTest::addRow("folder") << "folder" << "cartella";
-    QTest::addRow("named pipe") << "fifo" << "non è un file normale";
-    QTest::addRow("link to a device") << "device" << "non è un file normale";
-    QTest::addRow("too large") << "large" << "troppo grande";
-    QTest::addRow("just under the limit") << "limit" << "";
+    QTest::addRow("missing") << "missing"
+                             << "file non trovato";
+    QTest::addRow("folder") << "folder"
+                            << "cartella";
+    QTest::addRow("named pipe") << "fifo"
+                                << "non è un file normale";
+    QTest::addRow("link to a device") << "device"
+                                      << "non è un file normale";
+    QTest::addRow("too large") << "large"
+                               << "troppo grande";
+    QTest::addRow("just under the limit") << "limit"
+                                          << "";
 }
 
 void TestWordList::reading()

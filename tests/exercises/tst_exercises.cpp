@@ -1,15 +1,15 @@
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "screens/FormAvvio.h"
+#include "screens/FormMenu.h"
+#include "tests/support/Probes.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
-#include "screens/FormAvvio.h"
-#include "screens/FormMenu.h"
-#include "exercises/FormTrova.h"
-#include "exercises/FormTrova2.h"
-#include "tests/support/TestProgram.h"
-#include "tests/support/Probes.h"
-#include "tests/support/ScriptedPlatform.h"
-#include "tests/support/TestFolder.h"
 
 #include <QTest>
 
@@ -42,11 +42,11 @@ private slots:
 
 private:
     Screen *start(ScreenId exercise, const QStringList &words, QList<float> draws = {});
-    Numbers shown() const;                // word or picture number in each slot
-    QWidget *slot(int i) const;           // the clickable control of slot i
+    Numbers shown() const;      // word or picture number in each slot
+    QWidget *slot(int i) const; // the clickable control of slot i
     int rightSlot() const;
     Scoreboard &score() const;
-    QString state() const;                // everything a click may change, as text
+    QString state() const; // everything a click may change, as text
 
     std::unique_ptr<TestFolder> folder;
     std::unique_ptr<ScriptedPlatform> platform;
@@ -77,7 +77,8 @@ Screen *TestExercises::start(ScreenId exercise, const QStringList &words, QList<
     platform->randoms = draws;
     platform->randomsTaken = 0;
     platform->beeps = 0;
-    QTest::mouseClick(exercise == ScreenId::FormTrova ? menu->Command2 : menu->Command4, Qt::LeftButton);
+    QTest::mouseClick(exercise == ScreenId::FormTrova ? menu->Command2 : menu->Command4,
+                      Qt::LeftButton);
     flushDeletes();
     return m->registry.loaded(exercise);
 }
@@ -124,7 +125,8 @@ QString TestExercises::state() const
     for (int n : shown())
         question += QString::number(n) + ' ';
     if (auto *t = qobject_cast<FormTrova *>(m->registry.loaded(id)))
-        question += QStringLiteral("picture %1").arg(TestFolder::pictureNumberOf(t->Image1->picture()));
+        question +=
+            QStringLiteral("picture %1").arg(TestFolder::pictureNumberOf(t->Image1->picture()));
     else
         question += qobject_cast<FormTrova2 *>(m->registry.loaded(id))->Label1->text();
     return QStringLiteral("%1 | %2/%3 | si:%4 no:%5 | E%6 R%7 | beeps %8 draws %9")
@@ -141,16 +143,17 @@ void TestExercises::layout_data()
 {
     QTest::addColumn<int>("screen");
     QTest::addColumn<QString>("title");
-    QTest::addColumn<QList<QRect>>("rects"); // cmdAzzera, IconaSi, Command1, slot 0, slot 5, picture/word
+    QTest::addColumn<QList<QRect>>(
+        "rects"); // cmdAzzera, IconaSi, Command1, slot 0, slot 5, picture/word
     QTest::addColumn<QStringList>("tabs");
     QTest::addRow("picture to word")
         << int(ScreenId::FormTrova) << "Diveva l'immagine alla parola"
-        << QList<QRect>{{240, 32, 153, 49}, {472, 24, 65, 65}, {520, 392, 81, 33},
+        << QList<QRect>{{240, 32, 153, 49},  {472, 24, 65, 65},   {520, 392, 81, 33},
                         {176, 152, 113, 65}, {464, 240, 113, 65}, {8, 128, 153, 161}}
         << QStringList{"Command1", "IconaSi", "IconaNo", "cmdAzzera"};
     QTest::addRow("word to picture")
         << int(ScreenId::FormTrova2) << "Riconosci l'immagine corrispondente alla parola"
-        << QList<QRect>{{248, 24, 153, 49}, {480, 24, 65, 65}, {528, 400, 81, 33},
+        << QList<QRect>{{248, 24, 153, 49},   {480, 24, 65, 65},    {528, 400, 81, 33},
                         {160, 112, 121, 129}, {480, 256, 121, 129}, {8, 232, 129, 33}}
         << QStringList{"Command1", "IconaSi", "IconaNo", "cmdAzzera"};
 }
@@ -209,11 +212,13 @@ void TestExercises::questionFromScriptedDraws_data()
     QTest::addColumn<QList<float>>("draws");
     QTest::addColumn<Numbers>("expected");
     QTest::addColumn<int>("taken");
-    for (const auto &[name, screen] : {std::pair{"words", ScreenId::FormTrova}, {"pictures", ScreenId::FormTrova2}}) {
+    for (const auto &[name, screen] :
+         {std::pair{"words", ScreenId::FormTrova}, {"pictures", ScreenId::FormTrova2}}) {
         // Ten words. Word 6 (r 0.5) in slot 3 (r 0.5); slot 0 draws 6 again and then 1, slot 1
         // draws 1 again and then 2; slots 2, 4, 5 take 3, 4, 5 at once.
         QTest::addRow("%s: redraws", name)
-            << int(screen) << QList<float>{0.5f, 0.5f, 0.55f, 0.05f, 0.05f, 0.15f, 0.25f, 0.35f, 0.45f}
+            << int(screen)
+            << QList<float>{0.5f, 0.5f, 0.55f, 0.05f, 0.05f, 0.15f, 0.25f, 0.35f, 0.45f}
             << Numbers{1, 2, 3, 6, 4, 5} << 9;
         QTest::addRow("%s: first slot", name)
             << int(screen) << QList<float>{0.95f, 0.0f, 0.0f, 0.1f, 0.2f, 0.3f, 0.4f}
@@ -223,8 +228,8 @@ void TestExercises::questionFromScriptedDraws_data()
             << Numbers{10, 9, 8, 7, 6, 1} << 7;
         // A slot redraws until it differs from every earlier slot, however many draws it takes.
         QTest::addRow("%s: long redraw", name)
-            << int(screen)
-            << QList<float>{0.1f, 0.2f, 0.1f, 0.15f, 0.25f, 0.25f, 0.1f, 0.45f, 0.45f, 0.35f, 0.55f, 0.65f}
+            << int(screen) << QList<float>{0.1f, 0.2f,  0.1f,  0.15f, 0.25f, 0.25f,
+                                           0.1f, 0.45f, 0.45f, 0.35f, 0.55f, 0.65f}
             << Numbers{3, 2, 5, 4, 6, 7} << 12;
     }
 }
@@ -283,7 +288,8 @@ void TestExercises::wrongAnswersKeepTheQuestion()
 
     QTest::mouseClick(slot(wrong), Qt::LeftButton);
     QTest::mouseClick(slot(wrong), Qt::LeftButton);
-    QTest::mouseClick(slot((wrong + 1) % 6 == rightSlot() ? (wrong + 2) % 6 : (wrong + 1) % 6), Qt::LeftButton);
+    QTest::mouseClick(slot((wrong + 1) % 6 == rightSlot() ? (wrong + 2) % 6 : (wrong + 1) % 6),
+                      Qt::LeftButton);
     QCOMPARE(shown(), question);
     QCOMPARE(platform->randomsTaken, drawsBefore);
     QCOMPARE(m->Errati, qint16(3));
@@ -319,7 +325,8 @@ void TestExercises::sameWordTwiceByTextOrByPlace()
     auto *trova2 = qobject_cast<FormTrova2 *>(m->registry.loaded(id));
     QCOMPARE(trova2->PosizioneGiusta, qint16(0));
     QCOMPARE(TestFolder::pictureNumberOf(trova2->Image1[1]->picture()), 3);
-    QTest::mouseClick(slot(1), Qt::LeftButton); // the picture of the other "mela": judged by place, wrong
+    QTest::mouseClick(slot(1),
+                      Qt::LeftButton); // the picture of the other "mela": judged by place, wrong
     QCOMPARE(m->Esatti, qint16(0));
     QCOMPARE(m->Errati, qint16(1));
 }
@@ -395,7 +402,8 @@ void TestExercises::countersStopAtTheirLimit()
     QCOMPARE(platform->beeps, 1 + 2);
     QCOMPARE(s.IconaSi->isVisible(), right);
     QCOMPARE(s.IconaNo->isVisible(), !right);
-    QCOMPARE(platform->randomsTaken > drawsBefore + 10, right); // two new questions after right answers
+    QCOMPARE(platform->randomsTaken > drawsBefore + 10,
+             right); // two new questions after right answers
 }
 
 void TestExercises::onlyNamedControlsReact_data() { sixWordsShowAllSix_data(); }
@@ -440,7 +448,8 @@ void TestExercises::everyEntryStartsFromZero()
         auto *menu = qobject_cast<FormMenu *>(m->registry.loaded(ScreenId::FormMenu));
         QVERIFY(menu);
         const int beeps = platform->beeps;
-        QTest::mouseClick(next == ScreenId::FormTrova ? menu->Command2 : menu->Command4, Qt::LeftButton);
+        QTest::mouseClick(next == ScreenId::FormTrova ? menu->Command2 : menu->Command4,
+                          Qt::LeftButton);
         id = next;
         QCOMPARE(platform->beeps, beeps + 1);
         QCOMPARE(m->Esatti, qint16(0));

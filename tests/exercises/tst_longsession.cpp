@@ -2,16 +2,16 @@
 // and back. Nothing may pile up: the windows and controls of every unloaded screen are destroyed,
 // and the sanitizer build finds no leak.
 
+#include "exercises/FormTrova.h"
+#include "exercises/FormTrova2.h"
+#include "screens/FormMenu.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
-#include "screens/FormMenu.h"
-#include "exercises/FormTrova.h"
-#include "exercises/FormTrova2.h"
-#include "tests/support/TestProgram.h"
-#include "tests/support/ScriptedPlatform.h"
-#include "tests/support/TestFolder.h"
 
 #include <QApplication>
 #include <QTest>
@@ -44,8 +44,8 @@ private slots:
 void TestLongSession::answersAndTrips()
 {
     TestFolder folder;
-    folder.writeWords({"mela", "gatto", "cane", "sole", "luna", "casa", "albero", "fiore", "treno",
-                       "libro"});
+    folder.writeWords(
+        {"mela", "gatto", "cane", "sole", "luna", "casa", "albero", "fiore", "treno", "libro"});
     ScriptedPlatform platform;
     platform.readPictures = false; // the pictures' content plays no part here
     TestProgram m(platform);

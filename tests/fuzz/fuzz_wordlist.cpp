@@ -68,12 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const QByteArray &f : fields) {
         require(!f.contains(',') && !f.contains('\r') && !f.contains('\n'),
                 "terminator inside a field");
-        require(f.isEmpty() || (f.front() != ' ' && f.front() != '\t'), "blank in front of a field");
+        require(f.isEmpty() || (f.front() != ' ' && f.front() != '\t'),
+                "blank in front of a field");
         require(f.isEmpty() || (f.back() != ' ' && f.back() != '\t'), "blank behind a field");
     }
 
-    const QByteArrayView text = bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3)
-                                                                 : QByteArrayView(bytes);
+    const QByteArrayView text =
+        bytes.startsWith("\xEF\xBB\xBF") ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
     const qsizetype expected = countFields(text);
     if (hasControlCharacter(bytes)) {
         require(!list.ok(), "a list with control characters was used");

@@ -1,17 +1,16 @@
+#include "screens/FormAvvio.h"
+#include "screens/FormMenu.h"
+#include "tests/support/Probes.h"
+#include "tests/support/ScriptedPlatform.h"
+#include "tests/support/TestFolder.h"
+#include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
-#include "screens/FormAvvio.h"
-#include "screens/FormMenu.h"
-#include "tests/support/TestProgram.h"
-#include "tests/support/Probes.h"
-#include "tests/support/ScriptedPlatform.h"
-#include "tests/support/TestFolder.h"
 
 #include <QApplication>
 #include <QTest>
-
 
 class TestNavigation : public QObject {
     Q_OBJECT
@@ -97,9 +96,9 @@ void TestNavigation::everyClickOnStartScreenOpensMenu()
 {
     QFETCH(int, target);
     QPointer<FormAvvio> avvio = qobject_cast<FormAvvio *>(m->registry.loaded(ScreenId::FormAvvio));
-    QWidget *clicked = target == -1 ? static_cast<QWidget *>(avvio)
-                     : target == -2 ? static_cast<QWidget *>(avvio->Label1)
-                                    : avvio->Image1[target];
+    QWidget *clicked = target == -1   ? static_cast<QWidget *>(avvio)
+                       : target == -2 ? static_cast<QWidget *>(avvio->Label1)
+                                      : avvio->Image1[target];
     const QPoint at = target == -1 ? QPoint(300, 400) : clicked->rect().center();
     QTest::mouseClick(clicked, Qt::LeftButton, {}, at);
 
@@ -204,8 +203,8 @@ void TestNavigation::exerciseButtonsBeepAfterMenuIsGone()
     QTest::keyClick(back, Qt::Key_Return);
     QCOMPARE(m->registry.loaded(target), open);
     QTest::mouseClick(back, Qt::LeftButton);
-    QCOMPARE(platform->questions,
-             QStringList({QStringLiteral("Vuoi tornare al menù?"), QStringLiteral("Vuoi tornare al menù?")}));
+    QCOMPARE(platform->questions, QStringList({QStringLiteral("Vuoi tornare al menù?"),
+                                               QStringLiteral("Vuoi tornare al menù?")}));
     QCOMPARE(m->registry.loaded(target), nullptr);
     QVERIFY(m->registry.loaded(ScreenId::FormMenu));
     QCOMPARE(platform->beeps, 1);

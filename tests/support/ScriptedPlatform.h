@@ -15,7 +15,9 @@ class PictureCache;
 // would have ended there and with which text.
 struct ScriptedFatal : std::runtime_error {
     explicit ScriptedFatal(const QString &report)
-        : std::runtime_error(report.toStdString()), report(report) {}
+        : std::runtime_error(report.toStdString()), report(report)
+    {
+    }
     QString report;
 };
 
@@ -54,7 +56,7 @@ public:
     QStringList questions;
     QStringList informs;
     QStringList loadedPaths;
-    QStringList preparedPaths;   // what the program asked to read ahead, last time
+    QStringList preparedPaths; // what the program asked to read ahead, last time
     QList<QSize> preparedSizes;
     QStringList log; // "beep", "ask:...", "inform:...", "end:N", "load:...", "prepare:N"
 

@@ -29,50 +29,26 @@ struct Entry {
 
 // Word k of the list is shown by picture k.jpg (counting from 1).
 const std::vector<Entry> kEntries = {
-    {"mela", U"\U0001F34E"},
-    {"gatto", U"\U0001F408"},
-    {"cane", U"\U0001F415"},
-    {"sole", U"\u2600\uFE0F"},
-    {"luna", U"\U0001F319"},
-    {"casa", U"\U0001F3E0"},
-    {"albero", U"\U0001F333"},
-    {"fiore", U"\U0001F337"},
-    {"pesce", U"\U0001F41F"},
-    {"auto rossa", U"\U0001F697"},
-    {"treno", U"\U0001F682"},
-    {"libro", U"\U0001F4D6"},
-    {"pallone", U"\u26BD"},
-    {"banana", U"\U0001F34C"},
-    {"pizza", U"\U0001F355"},
-    {"caffè", U"\u2615"},
-    {"città", U"\U0001F3D9\uFE0F"},
-    {"orologio", U"\u231A"},
-    {"ombrello", U"\u2602\uFE0F"},
-    {"chiave", U"\U0001F511"},
-    {"stella", U"\u2B50"},
-    {"cuore", U"\u2764\uFE0F"},
-    {"uovo", U"\U0001F95A"},
-    {"fragola", U"\U0001F353"},
-    {"bicicletta", U"\U0001F6B2"},
-    {"aereo", U"\u2708\uFE0F"},
-    {"nave", U"\U0001F6A2"},
-    {"formaggio", U"\U0001F9C0"},
-    {"gelato", U"\U0001F366"},
-    {"tè", U"\U0001F375"},
-    {"farfalla", U"\U0001F98B"},
-    {"tartaruga", U"\U0001F422"},
+    {"mela", U"\U0001F34E"},       {"gatto", U"\U0001F408"},       {"cane", U"\U0001F415"},
+    {"sole", U"\u2600\uFE0F"},     {"luna", U"\U0001F319"},        {"casa", U"\U0001F3E0"},
+    {"albero", U"\U0001F333"},     {"fiore", U"\U0001F337"},       {"pesce", U"\U0001F41F"},
+    {"auto rossa", U"\U0001F697"}, {"treno", U"\U0001F682"},       {"libro", U"\U0001F4D6"},
+    {"pallone", U"\u26BD"},        {"banana", U"\U0001F34C"},      {"pizza", U"\U0001F355"},
+    {"caffè", U"\u2615"},          {"città", U"\U0001F3D9\uFE0F"}, {"orologio", U"\u231A"},
+    {"ombrello", U"\u2602\uFE0F"}, {"chiave", U"\U0001F511"},      {"stella", U"\u2B50"},
+    {"cuore", U"\u2764\uFE0F"},    {"uovo", U"\U0001F95A"},        {"fragola", U"\U0001F353"},
+    {"bicicletta", U"\U0001F6B2"}, {"aereo", U"\u2708\uFE0F"},     {"nave", U"\U0001F6A2"},
+    {"formaggio", U"\U0001F9C0"},  {"gelato", U"\U0001F366"},      {"tè", U"\U0001F375"},
+    {"farfalla", U"\U0001F98B"},   {"tartaruga", U"\U0001F422"},
 };
 
-constexpr int kImageSize = 320;  // side of the square pictures
-constexpr int kEmojiSize = 240;  // longest side of the emoji inside them
-constexpr int kBitmapPx = 109;   // the font's native bitmap strike
+constexpr int kImageSize = 320; // side of the square pictures
+constexpr int kEmojiSize = 240; // longest side of the emoji inside them
+constexpr int kBitmapPx = 109;  // the font's native bitmap strike
 constexpr int kJpegQuality = 90;
 const char *kFontFile = "/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf";
 
-QString emojiText(const Entry &e)
-{
-    return QString::fromUcs4(e.emoji);
-}
+QString emojiText(const Entry &e) { return QString::fromUcs4(e.emoji); }
 
 // A soft background colour; the hue walks around the colour wheel.
 QColor pastel(int index)
@@ -194,8 +170,8 @@ int main(int argc, char *argv[])
             ++failures;
             continue;
         }
-        const QImage big = glyph.scaled(kEmojiSize, kEmojiSize, Qt::KeepAspectRatio,
-                                        Qt::SmoothTransformation);
+        const QImage big =
+            glyph.scaled(kEmojiSize, kEmojiSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         QImage picture(kImageSize, kImageSize, QImage::Format_RGB32);
         picture.fill(pastel(i));
         {
