@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ScreenHost.h"
+#include "ui/DoubleClickGuard.h"
 #include "ui/Screen.h"
 
 #include <QPointer>
@@ -41,6 +42,7 @@ private:
     static std::size_t index(ScreenId id) { return static_cast<std::size_t>(id); }
 
     Modulo1 &m_module;
+    DoubleClickGuard m_doubleClicks;
     Factory m_factory;
     std::array<Slot, static_cast<std::size_t>(ScreenId::Count)> m_slots;
 };

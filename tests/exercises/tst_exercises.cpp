@@ -28,6 +28,8 @@ private slots:
     void sixWordsShowAllSix();
     void wrongAnswersKeepTheQuestion_data();
     void wrongAnswersKeepTheQuestion();
+    void doubleClickIsOneAnswer_data();
+    void doubleClickIsOneAnswer();
     void sameWordTwiceByTextOrByPlace();
     void emptyWordCanBeAnswered();
     void resetKeepsQuestionAndIcon_data();
@@ -305,6 +307,56 @@ void TestExercises::wrongAnswersKeepTheQuestion()
     QVERIFY(s.IconaSi->isVisible() && !s.IconaNo->isVisible());
     QCOMPARE(platform->beeps, 1 + 4);
     QVERIFY(platform->randomsTaken >= drawsBefore + 7); // a new question was drawn
+}
+
+void TestExercises::doubleClickIsOneAnswer_data()
+{
+    QTest::addColumn<int>("screen");
+    QTest::addColumn<bool>("right");
+    QTest::addColumn<bool>("touch");
+    QTest::newRow("wrong word, mouse") << int(ScreenId::FormTrova) << false << false;
+    QTest::newRow("right word, mouse") << int(ScreenId::FormTrova) << true << false;
+    QTest::newRow("right picture, mouse") << int(ScreenId::FormTrova2) << true << false;
+    QTest::newRow("wrong picture, double tap") << int(ScreenId::FormTrova2) << false << true;
+    QTest::newRow("right picture, double tap") << int(ScreenId::FormTrova2) << true << true;
+}
+
+void TestExercises::doubleClickIsOneAnswer()
+{
+    QFETCH(int, screen);
+    QFETCH(bool, right);
+    QFETCH(bool, touch);
+    start(ScreenId(screen), numberedWords(9));
+    QWidget *target = slot(right ? rightSlot() : (rightSlot() + 1) % 6);
+    const QPoint at = target->rect().center();
+    QString afterFirst;
+    if (touch) {
+        // Taps reach the window as touches; Qt makes the mouse events, double-click included.
+        static QPointingDevice *device = QTest::createTouchDevice();
+        QWidget *window = target->window();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QPoint p = target->mapTo(window, at);
+        for (int tap = 0; tap < 2; ++tap) {
+            QTest::touchEvent(window, device).press(0, p);
+            QTest::touchEvent(window, device).release(0, p);
+            if (tap == 0)
+                afterFirst = state();
+        }
+    } else {
+        // What Qt delivers for a double-click: press, release, double-click, release.
+        QTest::mousePress(target, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+        afterFirst = state();
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, target->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(target, &twice);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+    }
+    QCOMPARE(state(), afterFirst);
+    QCOMPARE(right ? m->Esatti : m->Errati, qint16(1));
+    QCOMPARE(right ? m->Errati : m->Esatti, qint16(0));
+    QCOMPARE(platform->beeps, 1 + 1);
 }
 
 void TestExercises::sameWordTwiceByTextOrByPlace()
