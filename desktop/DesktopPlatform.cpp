@@ -4,6 +4,8 @@
 #include "pictures/FolderCheck.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include <chrono>
@@ -23,6 +25,30 @@ QWidget *dialogParent()
     return nullptr;
 }
 
+// The Yes/No question, with no way out but an answer: Escape does nothing, the frame shows no
+// close control, and a close request that a window manager sends anyway is ignored. Yes is the
+// default (Enter); Tab and the arrows still reach both buttons.
+class QuestionBox : public QMessageBox {
+public:
+    QuestionBox(const QString &prompt, QWidget *parent)
+        : QMessageBox(QMessageBox::Question, Messages::Title, prompt,
+                      QMessageBox::Yes | QMessageBox::No, parent)
+    {
+        setDefaultButton(QMessageBox::Yes);
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel))
+            event->accept();
+        else
+            QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+};
+
 } // namespace
 
 DesktopPlatform::DesktopPlatform()
@@ -41,9 +67,7 @@ void DesktopPlatform::beep() { m_bell.ring(); }
 
 bool DesktopPlatform::askYesNo(const QString &prompt)
 {
-    QMessageBox box(QMessageBox::Question, Messages::Title, prompt,
-                    QMessageBox::Yes | QMessageBox::No, dialogParent());
-    box.setDefaultButton(QMessageBox::Yes);
+    QuestionBox box(prompt, dialogParent());
     return box.exec() == QMessageBox::Yes;
 }
 
