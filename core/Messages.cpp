@@ -33,14 +33,14 @@ QString pictureProblemsReport(const QList<PictureProblem> &problems, int count)
     return report;
 }
 
-QString tooFewWords(int count)
+QString tooFewWords(int count, const QString &listFile)
 {
     const QString held = count == 0   ? QStringLiteral("non contiene nessuna parola")
                          : count == 1 ? QStringLiteral("contiene una sola parola")
                                       : QStringLiteral("contiene solo %1 parole").arg(count);
-    return QStringLiteral("L'elenco delle parole (lista.txt) %1: per gli esercizi ne servono "
-                          "almeno sei, tutte diverse.")
-        .arg(held);
+    // Repeated words are allowed: six entries are enough.
+    return QStringLiteral("L'elenco delle parole (%1) %2: per gli esercizi ne servono almeno sei.")
+        .arg(listFile, held);
 }
 
 } // namespace Messages

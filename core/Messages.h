@@ -19,7 +19,7 @@ QString errorReport(const QString &what, const QString &path, const QString &cau
 constexpr int MaxListedProblems = 20;
 QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);
 
-// Why the exercises cannot open with a list of count words.
-QString tooFewWords(int count);
+// Why the exercises cannot open with a list of count words, read from the file named listFile.
+QString tooFewWords(int count, const QString &listFile);
 
 } // namespace Messages

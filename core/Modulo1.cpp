@@ -4,6 +4,7 @@
 #include "core/SafeFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -15,6 +16,7 @@ void Modulo1::Main()
     Percorso = QDir::currentPath();
 
     const QString path = resolveLetterCase(listPath());
+    listFile = path;
     const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
     const QString failure = QStringLiteral("Impossibile leggere l'elenco delle parole.");
     if (!file.ok())
@@ -66,7 +68,10 @@ int Modulo1::drawSlot()
     return static_cast<int>(std::floor(r * SlotsPerQuestion));
 }
 
-QString Modulo1::tooFewWordsMessage() const { return Messages::tooFewWords(NumParole); }
+QString Modulo1::tooFewWordsMessage() const
+{
+    return Messages::tooFewWords(NumParole, QFileInfo(listFile).fileName());
+}
 
 QString Modulo1::inFolder(const QString &relative) const
 {

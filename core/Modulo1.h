@@ -27,6 +27,7 @@ public:
     qint16 Esatti = 0;    // right answers in the open exercise
     qint16 Errati = 0;    // wrong answers in the open exercise
     QString Percorso;     // the working directory at start-up
+    QString listFile;     // the list Main read: lista.txt, or LISTA.TXT from Windows...
 
     // Start-up: records the folder, reads the word list, checks pictures 1..max(NumParole, 1) and
     // shows the start screen. A list that cannot be read, or any picture that is missing or

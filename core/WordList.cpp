@@ -103,9 +103,11 @@ QString controlCharacterCause(const QByteArray &bytes)
 
 } // namespace
 
-WordList parseWordList(const QByteArray &raw)
+WordList parseWordList(const QByteArray &file)
 {
     WordList list;
+    // Old DOS and Windows editors end a text with the byte 0x1A: it is no part of the list.
+    const QByteArray raw = file.endsWith('\x1A') ? file.chopped(1) : file;
     if (QString cause = controlCharacterCause(raw); !cause.isEmpty()) {
         list.cause = std::move(cause);
         return list;

@@ -13,7 +13,8 @@
 //     and a line end after the last word adds nothing.
 // A file that is valid UTF-8 as a whole (with or without byte-order mark) is read as UTF-8, any
 // other as Windows-1252. A file holding control characters other than tab, CR and LF (a NUL byte
-// above all: a list saved as UTF-16) is not plain text and cannot be used.
+// above all: a list saved as UTF-16) is not plain text and cannot be used; only the DOS end-of-file
+// mark 0x1A as the very last byte is dropped.
 struct WordList {
     static constexpr int Capacity = 150;
     static constexpr qint64 MaxFileBytes = 1024 * 1024;

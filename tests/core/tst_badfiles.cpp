@@ -466,6 +466,11 @@ void TestBadFiles::lists_data()
     QTest::addRow("form feed")
         << "" << QByteArray("mela\r\n\fgatto\r\n")
         << "il file contiene caratteri di controllo (il primo, 0x0c, al byte 7)" << QStringList{};
+    QTest::addRow("DOS end-of-file mark at the end")
+        << "" << QByteArray("mela\r\ngatto\r\n\x1A") << "" << QStringList{"mela", "gatto"};
+    QTest::addRow("DOS end-of-file mark before the end")
+        << "" << QByteArray("mela\x1A\r\ngatto\r\n")
+        << "il file contiene caratteri di controllo (il primo, 0x1a, al byte 5)" << QStringList{};
     QTest::addRow("unterminated quote at the end")
         << "" << QByteArray("mela\r\ngatto\r\n\"pane, burro") << ""
         << QStringList{"mela", "gatto", "pane, burro"};

@@ -214,18 +214,22 @@ void TestNavigation::tooFewWordsKeepsMenu_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("told");
-    QTest::addRow("none") << 0 << "nessuna parola";
-    QTest::addRow("one") << 1 << "una sola parola";
-    QTest::addRow("five") << 5 << "solo 5 parole";
+    QTest::addColumn<QString>("file");
+    QTest::addRow("none") << 0 << "nessuna parola" << "lista.txt";
+    QTest::addRow("one") << 1 << "una sola parola" << "lista.txt";
+    QTest::addRow("five, in LISTA.TXT") << 5 << "solo 5 parole" << "LISTA.TXT";
 }
 
 void TestNavigation::tooFewWordsKeepsMenu()
 {
     QFETCH(int, count);
     QFETCH(QString, told);
+    QFETCH(QString, file);
     cleanup();
     folder = std::make_unique<TestFolder>();
     folder->writeWords(numberedWords(count));
+    if (file != QStringLiteral("lista.txt"))
+        QVERIFY(QFile::rename(folder->path() + "/lista.txt", folder->path() + '/' + file));
     platform = std::make_unique<ScriptedPlatform>();
     m = std::make_unique<TestProgram>(*platform);
     m->Main();
@@ -237,7 +241,8 @@ void TestNavigation::tooFewWordsKeepsMenu()
 
     QCOMPARE(platform->informs.size(), 2);
     QVERIFY2(platform->informs[0].contains(told), qPrintable(platform->informs[0]));
-    QVERIFY(platform->informs[0].contains(QStringLiteral("almeno sei")));
+    QVERIFY(platform->informs[0].contains(QStringLiteral("(%1)").arg(file)));
+    QVERIFY(platform->informs[0].endsWith(QStringLiteral("almeno sei.")));
     QCOMPARE(m->registry.loaded(ScreenId::FormMenu), menu);
     QVERIFY(!m->registry.created(ScreenId::FormTrova));
     QVERIFY(!m->registry.created(ScreenId::FormTrova2));
