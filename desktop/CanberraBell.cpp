@@ -88,7 +88,9 @@ void CanberraBell::ring()
         return;
     {
         const std::lock_guard lock(m_mutex);
-        ++m_queued;
+        // As in the bell above it: one sound may wait for the one playing, no more.
+        if (m_queued < (m_busy ? 1 : 2))
+            ++m_queued;
     }
     m_wake.notify_all();
     // Started with the first sound: a session without a beep never opens the sound system.
@@ -143,6 +145,7 @@ void CanberraBell::run()
         if (m_stopping)
             break;
         --m_queued;
+        m_busy = true;
         ++id;
         lock.unlock();
         // The file is named rather than the event: given an event name, libcanberra keeps a
@@ -163,6 +166,7 @@ void CanberraBell::run()
             m_wake.wait_for(lock, MaxSoundLength, [&] { return m_stopping || m_finishedId >= id; });
         }
         ++m_handled;
+        m_busy = false;
     }
     lock.unlock();
     // Stops a sound still playing; its callback runs before this returns.

@@ -42,6 +42,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     int m_queued = 0;
+    bool m_busy = false; // a sound is being played
     int m_handled = 0;
     int m_played = 0;
     std::uint32_t m_finishedId = 0;

@@ -64,10 +64,13 @@ void SystemBell::setUpSpacing(std::chrono::milliseconds gap)
 
 void SystemBell::ring()
 {
-    if (m_spacing.isActive()) {
-        ++m_waiting;
+    if (!m_spacing.isActive()) {
+        m_sound();
+        m_spacing.start();
         return;
     }
-    m_sound();
-    m_spacing.start();
+    // One bell may wait for the one sounding, so that the reset button's two are heard as two.
+    // A bell that would have to wait behind it is dropped: a child hammering the keys must not
+    // hear beeps for half a minute after the last answer.
+    m_waiting = 1;
 }

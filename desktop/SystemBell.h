@@ -13,7 +13,8 @@ class CanberraBell;
 // on. On X11 it is the X bell, which desktops turn into their themed sound; elsewhere (Wayland,
 // where Qt has no beep) the "bell-window-system" sound of the freedesktop sound theme through
 // libcanberra; where neither exists, silence. ring() never waits: a bell that comes sooner than
-// Gap after the one before is sounded by a timer, so two bells in a row are two sounds.
+// Gap after the one before is sounded by a timer, so two bells in a row are two sounds; at most
+// one bell waits, and one that comes while another waits is dropped.
 class SystemBell {
 public:
     enum class Sound { WindowSystem, SoundTheme, Silence };
@@ -32,7 +33,7 @@ public:
 
     void ring();
     Sound sound() const { return m_kind; }
-    // Bells rung but not sounded yet.
+    // Bells rung but not sounded yet: 0 or 1.
     int waiting() const { return m_waiting; }
 
 private:

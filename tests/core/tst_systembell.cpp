@@ -18,7 +18,6 @@ private slots:
     void soundFor();
     void silentWithoutWindowSystem();
     void bellsInARowAreSpacedOut();
-    void spacingNeverHoldsTheCaller();
     void themeSoundLookup_data();
     void themeSoundLookup();
     void canberraNeverStalls();
@@ -75,32 +74,21 @@ void TestSystemBell::bellsInARowAreSpacedOut()
 
     bell.ring(); // the first sounds at once
     QCOMPARE(sounded, 1);
-    bell.ring(); // the reset button's second bell
-    bell.ring();
-    QCOMPARE(sounded, 1);
-    QCOMPARE(bell.waiting(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(sounded, 3, 3000);
-    QCOMPARE(bell.waiting(), 0);
+    bell.ring(); // the reset button's second bell waits for it
+    QCOMPARE(bell.waiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sounded, 2, 3000);
     QVERIFY2(at[1] - at[0] >= 95, qPrintable(QString::number(at[1] - at[0])));
-    QVERIFY2(at[2] - at[1] >= 95, qPrintable(QString::number(at[2] - at[1])));
 
-    // Once the gap has passed, a bell sounds at once again.
+    // A burst of answers: one sounds, one waits, the others are dropped and never heard.
     QTest::qWait(150);
-    bell.ring();
-    QCOMPARE(sounded, 4);
-}
-
-void TestSystemBell::spacingNeverHoldsTheCaller()
-{
-    int sounded = 0;
-    SystemBell bell([&] { ++sounded; }, 200ms);
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < 20; ++i)
+    for (int i = 0; i < 60; ++i)
         bell.ring();
-    QVERIFY(clock.elapsed() < 100);
-    QCOMPARE(sounded, 1);
-    QCOMPARE(bell.waiting(), 19);
+    QCOMPARE(sounded, 3);
+    QCOMPARE(bell.waiting(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sounded, 4, 3000);
+    QTest::qWait(300);
+    QCOMPARE(sounded, 4);
+    QCOMPARE(bell.waiting(), 0);
 }
 
 void TestSystemBell::themeSoundLookup_data()
