@@ -1,0 +1,341 @@
+// The run's rules: the word list, the teacher's files, the draws, the paths and start-up.
+
+#include "core/SafeFile.h"
+#include "core/WordList.h"
+#include "screens/FormAvvio.h"
+#include "tests/support/TestProgram.h"
+#include "ui/PictureBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+class TestCore : public QObject {
+    Q_OBJECT
+private slots:
+    void wordList_data();
+    void wordList();
+    void files_data();
+    void files();
+    void letterCase_data();
+    void letterCase();
+    void draws_data();
+    void draws();
+    void paths_data();
+    void paths();
+    void startUp();
+    void startUpFailures_data();
+    void startUpFailures();
+};
+
+namespace {
+
+QByteArray numbered(int count, const QByteArray &tail)
+{
+    QByteArray bytes;
+    for (int i = 1; i <= count; ++i)
+        bytes += (i > 1 ? "\r\n" : "") + QByteArray::number(i);
+    return bytes + tail;
+}
+
+QStringList numbers(int count)
+{
+    QStringList list;
+    for (int i = 1; i <= count; ++i)
+        list << QString::number(i);
+    return list;
+}
+
+} // namespace
+
+void TestCore::wordList_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QString>("cause"); // empty when the list can be used
+
+    const QStringList mgp{"mela", "gatto", "pane"};
+    QTest::addRow("empty file") << QByteArray() << QStringList{} << "";
+    QTest::addRow("line end after the last word adds nothing")
+        << QByteArray("mela\r\ngatto\r\npane\r\n") << mgp << "";
+    QTest::addRow("CR LF, LF and CR, last line open")
+        << QByteArray("mela\r\ngatto\npane\rsale") << QStringList{"mela", "gatto", "pane", "sale"}
+        << "";
+    QTest::addRow("one line end only") << QByteArray("\r\n") << QStringList{""} << "";
+    QTest::addRow("comma splits, comma at the end adds nothing")
+        << QByteArray("mela,gatto\r\npane,") << mgp << "";
+    QTest::addRow("empty line and empty field take a number")
+        << QByteArray("mela\r\n\r\ngatto,,pane") << QStringList{"mela", "", "gatto", "", "pane"}
+        << "";
+    QTest::addRow("quoted comma") << QByteArray("\"sale, pepe\"\r\nmela")
+                                  << QStringList{"sale, pepe", "mela"} << "";
+    QTest::addRow("blanks in front and behind go, inner ones stay")
+        << QByteArray("  \tpalla da  calcio \t\r\n") << QStringList{"palla da  calcio"} << "";
+    QTest::addRow("quoted blanks stay, text after the quote goes")
+        << QByteArray("\"  mela \" rossa,gatto") << QStringList{"  mela ", "gatto"} << "";
+    QTest::addRow("unterminated quote runs to the end")
+        << QByteArray("mela\r\n\"gatto\r\npane") << QStringList{"mela", "gatto\r\npane"} << "";
+    QTest::addRow("Windows-1252") << QByteArray("pi\xF9\r\n\x80 5\r\n\x93x\x94")
+                                  << QStringList{"più", "€ 5", "“x”"} << "";
+    QTest::addRow("UTF-8 with byte-order mark")
+        << QByteArray("\xEF\xBB\xBF"
+                      "citt\xC3\xA0")
+        << QStringList{"città"} << "";
+    QTest::addRow("byte-order mark, then Windows-1252") << QByteArray("\xEF\xBB\xBF"
+                                                                      "pi\xF9")
+                                                        << QStringList{"più"} << "";
+    QTest::addRow("invalid UTF-8 is Windows-1252")
+        << QByteArray("citt\xC3\xA0\r\npi\xF9") << QStringList{"cittÃ\u00A0", "più"} << "";
+    QTest::addRow("DOS end-of-file mark at the end")
+        << QByteArray("mela\r\ngatto\r\n\x1A") << QStringList{"mela", "gatto"} << "";
+    QTest::addRow("150 fields") << numbered(150, "\r\n") << numbers(150) << "";
+    const QString tooMany = QStringLiteral("l'elenco contiene più di 150 parole (il massimo è 150)");
+    QTest::addRow("151 fields") << numbered(151, "") << QStringList{} << tooMany;
+    QTest::addRow("150 fields, then an empty line")
+        << numbered(150, "\r\n\r\n") << QStringList{} << tooMany;
+    QTest::addRow("NUL byte") << QByteArray("mela\r\nga\0tto", 12) << QStringList{}
+                              << "il file contiene byte nulli (il primo al byte 9): non è testo "
+                                 "semplice; se è stato salvato come Unicode (UTF-16), salvarlo di "
+                                 "nuovo come ANSI o UTF-8";
+    QTest::addRow("form feed") << QByteArray("mela\r\n\fgatto") << QStringList{}
+                               << "il file contiene caratteri di controllo (il primo, 0x0c, al "
+                                  "byte 7): non è testo semplice";
+    QTest::addRow("DOS end-of-file mark before the end")
+        << QByteArray("mela\x1A\r\ngatto") << QStringList{}
+        << "il file contiene caratteri di controllo (il primo, 0x1a, al byte 5): non è testo "
+           "semplice";
+}
+
+void TestCore::wordList()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, words);
+    QFETCH(QString, cause);
+    const WordList list = parseWordList(bytes);
+    QCOMPARE(list.cause, cause);
+    QCOMPARE(list.words, words);
+}
+
+void TestCore::files_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("cause"); // empty when the file is read whole
+    QTest::addRow("missing") << "missing"
+                             << "file non trovato";
+    QTest::addRow("folder") << "folder"
+                            << "è una cartella, non un file";
+    QTest::addRow("named pipe") << "fifo"
+                                << "non è un file normale (è una pipe con nome)";
+    QTest::addRow("socket") << "socket"
+                            << "non è un file normale (è un socket)";
+    QTest::addRow("link to a device") << "device"
+                                      << "non è un file normale (è un dispositivo)";
+    QTest::addRow("link to nothing") << "dangling"
+                                     << "è un collegamento simbolico a un file che non esiste (%1/altrove)";
+    QTest::addRow("circular link") << "loop"
+                                   << "collegamento simbolico circolare";
+    if (geteuid() != 0) // root reads through any permission bits
+        QTest::addRow("unreadable") << "unreadable"
+                                    << "permesso di lettura negato";
+    QTest::addRow("one byte too large") << "large"
+                                        << "il file è troppo grande (1048577 byte, al massimo 1048576)";
+    QTest::addRow("just under the limit") << "limit"
+                                          << "";
+}
+
+void TestCore::files()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lista.txt"));
+    const QByteArray native = QFile::encodeName(path);
+    int fd = -1;
+    if (kind == "folder") {
+        QDir(dir.path()).mkdir(QStringLiteral("lista.txt"));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    } else if (kind == "socket") {
+        fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, native.constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == "dangling") {
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("altrove")), path));
+    } else if (kind == "loop") {
+        QVERIFY(QFile::link(path, path));
+    } else if (kind != "missing") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(WordList::MaxFileBytes + (kind == "large" ? 1 : 0), 'a'));
+        f.setPermissions(kind == "unreadable" ? QFile::WriteOwner : f.permissions());
+    }
+    const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
+    if (fd >= 0)
+        ::close(fd);
+    QCOMPARE(file.cause, cause.contains("%1") ? cause.arg(dir.path()) : cause);
+    QCOMPARE(file.data.size(), cause.isEmpty() ? WordList::MaxFileBytes : 0);
+}
+
+void TestCore::letterCase_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<QString>("found");
+    QTest::addRow("list in capitals") << "lista.txt"
+                                      << "LISTA.TXT";
+    QTest::addRow("folder and picture in capitals") << "jpg/7.jpg"
+                                                    << "JPG/7.JPG";
+    QTest::addRow("folder in capitals only") << "jpg/8.jpg"
+                                             << "JPG/8.jpg";
+    QTest::addRow("the exact name wins") << "Lista.txt"
+                                         << "Lista.txt";
+    QTest::addRow("missing stays as asked, in the folder found") << "jpg/9.jpg"
+                                                                 << "JPG/9.jpg";
+}
+
+void TestCore::letterCase()
+{
+    QFETCH(QString, asked);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("JPG"));
+    for (const char *name : {"LISTA.TXT", "Lista.txt", "JPG/7.JPG", "JPG/8.jpg"})
+        QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+    QCOMPARE(resolveLetterCase(dir.filePath(asked)), dir.filePath(found));
+}
+
+void TestCore::draws_data()
+{
+    QTest::addColumn<int>("words"); // 0: a slot is drawn
+    QTest::addColumn<float>("r");
+    QTest::addColumn<int>("drawn");
+    const float belowOne = std::nextafter(1.0f, 0.0f);
+    QTest::addRow("word: half of ten") << 10 << 0.5f << 6;
+    QTest::addRow("word: zero") << 10 << 0.0f << 1;
+    QTest::addRow("word: highest r, 150 words") << 150 << belowOne << 150;
+    QTest::addRow("word: highest r, 7 words") << 7 << belowOne << 7;
+    QTest::addRow("word: one word") << 1 << belowOne << 1;
+    QTest::addRow("slot: a sixth") << 0 << 1.0f / 6.0f << 1;
+    QTest::addRow("slot: highest r") << 0 << belowOne << 5;
+}
+
+void TestCore::draws()
+{
+    QFETCH(int, words);
+    QFETCH(float, r);
+    QFETCH(int, drawn);
+    ScriptedPlatform platform;
+    platform.randoms = {r, r};
+    TestProgram m(platform);
+    m.NumParole = qint16(words);
+    QCOMPARE(words ? int(m.drawWordNumber()) : m.drawSlot(), drawn);
+    QCOMPARE(platform.randomsTaken, 1);
+}
+
+void TestCore::paths_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("picture10");
+    QTest::addRow("a folder") << "/home/maestra/parole"
+                              << "/home/maestra/parole/lista.txt"
+                              << "/home/maestra/parole/jpg/10.jpg";
+    QTest::addRow("the root") << "/"
+                              << "/lista.txt"
+                              << "/jpg/10.jpg";
+}
+
+void TestCore::paths()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, list);
+    QFETCH(QString, picture10);
+    ScriptedPlatform platform;
+    TestProgram m(platform);
+    m.Percorso = folder;
+    QCOMPARE(m.listPath(), list);
+    QCOMPARE(m.picturePath(10), picture10);
+}
+
+void TestCore::startUp()
+{
+    // In a folder made on Windows, with scripted draws for the start screen's four pictures.
+    TestRun run(numberedWords(10), {0.5f, 0.0f, 0.95f, 0.25f}, TestRun::WindowsNames);
+    TestProgram &m = run.m;
+    QCOMPARE(m.Percorso, run.folder.path());
+    QCOMPARE(m.NumParole, qint16(10));
+    QCOMPARE(m.Parole[1], QStringLiteral("parola1"));
+    QCOMPARE(m.Parole[10], QStringLiteral("parola10"));
+    QVERIFY(m.Parole[0].isEmpty() && m.Parole[11].isEmpty());
+
+    auto *avvio = run.screen<FormAvvio>(ScreenId::FormAvvio);
+    QVERIFY(avvio && avvio->isVisible());
+    QCOMPARE(m.registry.loadedCount(), 1);
+    const int expected[4] = {6, 1, 10, 3};
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(TestFolder::pictureNumberOf(avvio->Image1[i]->picture()), expected[i]);
+    QCOMPARE(m.Estratto, qint16(3));
+    QCOMPARE(run.platform.beeps, 0);
+
+    // Then every picture of the list is read ahead at the exercises' box sizes.
+    QCOMPARE(run.platform.preparedPaths.size(), 10);
+    QCOMPARE(run.platform.preparedPaths.last(), run.folder.path() + "/JPG/10.JPG");
+    QCOMPARE(run.platform.preparedSizes, m.readAheadSizes);
+}
+
+void TestCore::startUpFailures_data()
+{
+    QTest::addColumn<int>("words");
+    QTest::addColumn<QString>("broken"); // how the folder is spoiled
+    QTest::addColumn<QString>("report"); // {dir}: the folder
+    const QString list = QStringLiteral("Impossibile leggere l'elenco delle parole.\n\nFile: "
+                                        "{dir}/lista.txt\nCausa: ");
+    QTest::addRow("no list") << 8 << "no list" << list + "file non trovato.";
+    QTest::addRow("151 words")
+        << 151 << "" << list + "l'elenco contiene più di 150 parole (il massimo è 150).";
+    QTest::addRow("empty list, no picture 1")
+        << 0 << "1" << "Un'immagine manca o non si può mostrare (1 su 1):\n\n{dir}/jpg/1.jpg: file non trovato";
+    QTest::addRow("the last picture missing")
+        << 8 << "8" << "Un'immagine manca o non si può mostrare (1 su 8):\n\n{dir}/jpg/8.jpg: file non trovato";
+    QString twenty = "Alcune immagini mancano o non si possono mostrare (21 su 30):\n";
+    for (int n = 1; n <= 20; ++n)
+        twenty += QStringLiteral("\n{dir}/jpg/%1.jpg: file non trovato").arg(n);
+    QTest::addRow("21 pictures missing") << 30 << "21" << twenty + "\n... e un'altra";
+}
+
+void TestCore::startUpFailures()
+{
+    QFETCH(int, words);
+    QFETCH(QString, broken);
+    QFETCH(QString, report);
+    TestFolder folder;
+    folder.writeWords(numberedWords(words));
+    if (broken == "no list")
+        QVERIFY(QFile::remove(folder.path() + "/lista.txt"));
+    else if (broken == "21")
+        for (int n = 1; n <= 21; ++n)
+            QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n)));
+    else if (!broken.isEmpty())
+        QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(broken)));
+    ScriptedPlatform platform;
+    TestProgram m(platform);
+    try {
+        m.Main();
+        QFAIL("start-up went on");
+    } catch (const ScriptedFatal &fatal) {
+        QCOMPARE(fatal.report, report.replace("{dir}", folder.path()));
+    }
+    QCOMPARE(m.registry.loadedCount(), 0);
+    QVERIFY(m.Parole[150].isEmpty());
+}
+
+QTEST_MAIN(TestCore)
+#include "tst_core.moc"
