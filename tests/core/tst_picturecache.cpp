@@ -5,16 +5,20 @@
 #include "Modulo1.h"
 #include "PictureCache.h"
 #include "PictureDecoder.h"
+#include "PictureHeader.h"
 #include "ScriptedPlatform.h"
 #include "TestFolder.h"
 #include "TestPictures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QBuffer>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QSemaphore>
 #include <QTest>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -93,8 +97,6 @@ Session playSession(PictureCache *cache)
 class TestPictureCache : public QObject {
     Q_OBJECT
 private slots:
-    void truncation_data();
-    void truncation();
     void orientation_data();
     void orientation();
     void stretchedToTheBox();
@@ -105,39 +107,12 @@ private slots:
     void removedFileFails();
     void badPictureReportedOnlyWhenLoaded();
     void readingInProgressIsAwaited();
+    void decodeWaitsForMemory();
     void startPicturesReadOnceEach();
     void stopDropsQueuedReading();
     void questionsSameWithCache();
     void readAheadMatchesTheScreens();
 };
-
-void TestPictureCache::truncation_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<bool>("truncated");
-    const QByteArray whole = jpegBytes(photoLikeImage(QSize(320, 240), 9), 90);
-    // A thumbnail inside the EXIF block brings an end marker of its own before the main image.
-    const QByteArray thumbnail = jpegBytes(photoLikeImage(QSize(32, 24), 10), 90);
-    QByteArray app1("\xFF\xE1", 2);
-    app1 += char((thumbnail.size() + 8) >> 8);
-    app1 += char((thumbnail.size() + 8) & 0xFF);
-    app1 += QByteArray("Exif\0\0", 6) + thumbnail;
-    const QByteArray withThumbnail = whole.left(2) + app1 + whole.mid(2);
-    QTest::addRow("whole") << whole << false;
-    QTest::addRow("bytes after the end") << whole + QByteArray(100, '\0') << false;
-    QTest::addRow("cut in the data") << whole.left(whole.size() / 2) << true;
-    QTest::addRow("end marker missing") << whole.left(whole.size() - 2) << true;
-    QTest::addRow("with thumbnail, whole") << withThumbnail << false;
-    QTest::addRow("with thumbnail, cut") << withThumbnail.left(withThumbnail.size() - 300) << true;
-    QTest::addRow("headers only") << whole.left(whole.indexOf("\xFF\xDA")) << true;
-}
-
-void TestPictureCache::truncation()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(bool, truncated);
-    QCOMPARE(jpegIsTruncated(data), truncated);
-}
 
 void TestPictureCache::orientation_data()
 {
@@ -325,6 +300,38 @@ void TestPictureCache::readingInProgressIsAwaited()
     screen.join();
     QCOMPARE(calls.load(), 1);
     QCOMPARE(TestFolder::pictureNumberOf(onScreen.image), 1);
+}
+
+void TestPictureCache::decodeWaitsForMemory()
+{
+    // Two decodes of a progressive photo in a budget that holds one and a half: the second waits
+    // for the first to give its memory back, then succeeds.
+    QImage image(2000, 1500, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    QVERIFY(writer.write(image));
+    buffer.close();
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const qint64 need = readPictureHeader(buffer).decodeBytes;
+    DecodeBudget budget(need * 3 / 2);
+
+    std::optional<DecodeBudget::Reservation> first = budget.reserve(need);
+    PictureResult second;
+    std::atomic<bool> done{false};
+    std::thread decoding([&] {
+        second = decodePictureData(jpeg, QSize(145, 145), budget);
+        done = true;
+    });
+    QTRY_COMPARE(budget.waiting(), 1);
+    QVERIFY(!done);
+    first.reset();
+    decoding.join();
+    QVERIFY2(second.ok(), qPrintable(second.cause));
+    QVERIFY(isRed(second.image.pixelColor(72, 72)));
+    QCOMPARE(budget.peakReserved(), need);
 }
 
 void TestPictureCache::startPicturesReadOnceEach()
