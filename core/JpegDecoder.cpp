@@ -188,7 +188,8 @@ void decodeRows(Session &s)
             }
         }
     }
-    // Reads on to the end-of-image marker: a file that stops after the last row is cut too.
+    // Reads on to the end-of-image marker: a file that stops after the image data, among segments
+    // that follow it, is cut too.
     jpeg_finish_decompress(&c);
 }
 
