@@ -108,6 +108,8 @@ private slots:
     void badPictureReportedOnlyWhenLoaded();
     void readingInProgressIsAwaited();
     void decodeWaitsForMemory();
+    void budgetFromTheMachine_data();
+    void budgetFromTheMachine();
     void startPicturesReadOnceEach();
     void stopDropsQueuedReading();
     void questionsSameWithCache();
@@ -332,6 +334,22 @@ void TestPictureCache::decodeWaitsForMemory()
     QVERIFY2(second.ok(), qPrintable(second.cause));
     QVERIFY(isRed(second.image.pixelColor(72, 72)));
     QCOMPARE(budget.peakReserved(), need);
+}
+
+void TestPictureCache::budgetFromTheMachine_data()
+{
+    QTest::addColumn<int>("physicalGiB");
+    QTest::addColumn<int>("budgetMiB");
+    QTest::addRow("1 GiB machine: the floor") << 1 << 512;
+    QTest::addRow("4 GiB machine: a quarter") << 4 << 1024;
+    QTest::addRow("24 GiB machine: the ceiling") << 24 << 2048;
+}
+
+void TestPictureCache::budgetFromTheMachine()
+{
+    QFETCH(int, physicalGiB);
+    QFETCH(int, budgetMiB);
+    QCOMPARE(DecodeBudget::sizedFor(qint64(physicalGiB) << 30), qint64(budgetMiB) << 20);
 }
 
 void TestPictureCache::startPicturesReadOnceEach()
