@@ -91,7 +91,8 @@ bool generateMixed(const QString &dir)
     const QByteArray big = progressive444(photoLikeImage(QSize(8000, 6000), 4343), Quality);
     if (!ok || !writeAtomically(dir + QStringLiteral("/grande-progressiva.jpg"), big))
         return false;
-    return writeAtomically(dir + QLatin1Char('/') + MixedMarker, "20 x 6000x4000 progressive 4:4:4\n");
+    return writeAtomically(dir + QLatin1Char('/') + MixedMarker,
+                           "20 x 6000x4000 progressive 4:4:4\n");
 }
 
 } // namespace
@@ -154,7 +155,9 @@ QString layoutOf(const QString &path)
     jpeg_read_header(&c, TRUE);
     QStringList factors;
     for (int i = 0; i < c.num_components; ++i)
-        factors << QStringLiteral("%1x%2").arg(c.comp_info[i].h_samp_factor).arg(c.comp_info[i].v_samp_factor);
+        factors << QStringLiteral("%1x%2")
+                       .arg(c.comp_info[i].h_samp_factor)
+                       .arg(c.comp_info[i].v_samp_factor);
     const QString layout = (c.progressive_mode ? QStringLiteral("progressive ")
                                                : QStringLiteral("sequential "))
                            + factors.join(QLatin1Char(','));

@@ -444,7 +444,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "the measuring process of the mixed folder failed\n");
             return 1;
         }
-        for (const QString &line : QString::fromLocal8Bit(child.readAllStandardOutput()).split('\n'))
+        const QString text = QString::fromLocal8Bit(child.readAllStandardOutput());
+        for (const QString &line : text.split('\n'))
             if (const QStringList w = line.split(' '); w.size() == 2)
                 mixed.insert(w[0], w[1].toDouble());
     }
@@ -529,7 +530,8 @@ int main(int argc, char *argv[])
                 "(%.2f s of CPU), %.0f failed; peak RSS %.1f MB; decoding budget %.0f MB, "
                 "at most %.0f MB of it reserved at once\n",
                 BenchPhotos::Count, BenchPhotos::LargeCount, BenchPhotos::LargeWidth,
-                BenchPhotos::LargeHeight, qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
+                BenchPhotos::LargeHeight,
+                qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
                 mixed.value("warmup_s"), mixed.value("warmup_cpu_s"), mixed.value("failed"),
                 mixed.value("peak_rss_mb"), mixed.value("budget_mb"),
                 mixed.value("budget_peak_mb"));

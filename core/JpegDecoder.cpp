@@ -87,7 +87,10 @@ struct DeviceSource {
     QIODevice *device = nullptr;
     JOCTET buffer[4096];
 
-    static DeviceSource &of(j_decompress_ptr c) { return *reinterpret_cast<DeviceSource *>(c->src); }
+    static DeviceSource &of(j_decompress_ptr c)
+    {
+        return *reinterpret_cast<DeviceSource *>(c->src);
+    }
     static boolean fill(j_decompress_ptr c)
     {
         DeviceSource &s = of(c);
@@ -238,7 +241,8 @@ JpegImage decodeJpeg(const QByteArray &data, int eighths, qint64 maxMemory)
             return QStringLiteral("non è un'immagine valida (JPEG progressivo con più di %1 "
                                   "scansioni)")
                 .arg(MaxJpegScans);
-        return QStringLiteral("non è un'immagine valida (%1)").arg(QString::fromLocal8Bit(s.message));
+        return QStringLiteral("non è un'immagine valida (%1)")
+            .arg(QString::fromLocal8Bit(s.message));
     };
     if (!s.run(readHeader) || !s.run(prepareOutput)) {
         out.cause = failed();

@@ -54,7 +54,8 @@ PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &
     if (header.format == "jpeg") {
         // The EXIF orientation as Qt reads it. The scale applies before the rotation: boxes are
         // turned to the stored orientation when the picture will be turned by 90 degrees.
-        const QImageIOHandler::Transformations turn = QImageReader(&buffer, "jpeg").transformation();
+        const QImageIOHandler::Transformations turn =
+            QImageReader(&buffer, "jpeg").transformation();
         QSize largest(1, 1);
         for (const QSize &s : pixelSizes)
             largest = largest.expandedTo(turn & QImageIOHandler::TransformationRotate90
