@@ -2,24 +2,35 @@
 
 #include <QString>
 
-// The benchmark's folder: photo-like JPEGs of a phone's size and a word list, made once and kept
-// in a temporary folder between runs.
+// The benchmark's folders: photo-like JPEGs of a phone's size and a word list, made once and kept
+// in a temporary folder between runs; beside them a mixed folder in which some photos are large
+// progressive files as cameras and photo editors write them.
 namespace BenchPhotos {
 
 constexpr int Count = 150;
 constexpr int Width = 4032;
 constexpr int Height = 3024;
 constexpr int Quality = 90;
+// In the mixed folder dir/misto: pictures 1, 8, 15 ... (every seventh) are these, progressive with
+// the colour at full resolution (4:4:4); the others are the phone photos of dir/jpg.
+constexpr int LargeCount = 20;
+constexpr int LargeWidth = 6000;
+constexpr int LargeHeight = 4000;
 
-// True when dir holds a complete set made by this version of the generator.
+// True when dir holds complete sets made by this version of the generator.
 bool ready(const QString &dir);
 
 // Makes dir/lista.txt, dir/jpg/1.jpg .. Count.jpg (every fourth one stored sideways with EXIF
-// orientation 6, as a phone held upright stores it) and dir/grande.jpg, a 48-megapixel photo.
-// Uses every core; returns false if a file cannot be written.
+// orientation 6, as a phone held upright stores it), dir/grande.jpg, a 48-megapixel photo,
+// dir/grande-progressiva.jpg, the same size progressive 4:4:4, and the mixed folder dir/misto
+// (its other photos hard links to those of dir/jpg). Uses every core; returns false if a file
+// cannot be written.
 bool generate(const QString &dir);
 
 // Average size of the photos in bytes.
 qint64 averageBytes(const QString &dir);
+
+// "progressive 1x1,1x1,1x1" for a progressive 4:4:4 JPEG, from its header as libjpeg reads it.
+QString layoutOf(const QString &path);
 
 } // namespace BenchPhotos

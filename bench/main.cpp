@@ -3,26 +3,36 @@
 // (cold and warm), with the direct scaled read the program used before the cache, and with a
 // naive loader (full decode, then stretch). The real screens run on the scripted platform,
 // offscreen. The cache is measured in processes of their own at device pixel ratio 1 and 2, so
-// that their peak memory is that of the program's loading; this process runs the others.
+// that their peak memory is that of the program's loading; this process runs the others. A third
+// process reads ahead a mixed folder in which 20 photos are large progressive 4:4:4 files, for
+// the peak memory against the decoding budget; this one also times a 48-megapixel progressive
+// photo and a crafted file of endless scans.
 
-#include "bench/BenchPhotos.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
+#include "bench/BenchPhotos.h"
+#include "core/Modulo1.h"
 #include "exercises/FormTrova.h"
 #include "exercises/FormTrova2.h"
-#include "tests/support/TestProgram.h"
+#include "pictures/DecodeBudget.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/TestProgram.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QImageReader>
 #include <QProcess>
 #include <QTest>
@@ -313,6 +323,28 @@ Stats singleRead(const QString &dir, QSize pixels)
     return statsOf(ms);
 }
 
+// Start-up and the whole reading ahead of the mixed folder, from an empty cache, in the program's
+// own decoding budget; printed as "name value" lines for the parent.
+void printMixedReadAhead(const QString &folder)
+{
+    QDir::setCurrent(folder);
+    PictureCache cache;
+    BenchPlatform platform(Loader::Cache, &cache, true);
+    Modulo1 m(platform);
+    m.Main();
+    cache.waitForWarmUp();
+    const double seconds = msSince(platform.readAheadClock) / 1000.0;
+    const double cpu = cpuSeconds() - platform.readAheadCpu;
+    int failed = 0;
+    for (int n = 1; n <= BenchPhotos::Count; ++n)
+        failed += !cache.load(folder + QStringLiteral("/jpg/%1.jpg").arg(n), QSize(153, 161)).ok();
+    const DecodeBudget &budget = DecodeBudget::shared();
+    std::printf("warmup_s %f\nwarmup_cpu_s %f\nfailed %d\npeak_rss_mb %f\nbudget_mb %f\n"
+                "budget_peak_mb %f\n",
+                seconds, cpu, failed, peakRssMb(), double(budget.total()) / DecodeBudget::MiB,
+                double(budget.peakReserved()) / DecodeBudget::MiB);
+}
+
 QString loadAverage()
 {
     QFile file("/proc/loadavg");
@@ -351,7 +383,10 @@ int main(int argc, char *argv[])
         "slow-questions", "Questions per exercise with the naive and direct loaders.", "n", "30");
     const QCommandLineOption generateOption("generate", "Only make the photos.");
     const QCommandLineOption childOption("cache-only", "Only the cache figures, printed for the parent process.");
-    parser.addOptions({dirOption, questionsOption, slowOption, generateOption, childOption});
+    const QCommandLineOption mixedOption(
+        "mixed-only", "Only the reading ahead of the mixed folder, printed for the parent process.");
+    parser.addOptions({dirOption, questionsOption, slowOption, generateOption, childOption,
+                       mixedOption});
     parser.process(app);
     const QString dir = parser.value(dirOption);
     const int questions = parser.value(questionsOption).toInt();
@@ -381,6 +416,10 @@ int main(int argc, char *argv[])
         f.print();
         return 0;
     }
+    if (parser.isSet(mixedOption)) {
+        printMixedReadAhead(dir + "/misto");
+        return 0;
+    }
 
     // The program's own loading (the cache) runs in processes of their own, one per device
     // pixel ratio, so that their peak memory is the program's; this process runs the loaders
@@ -401,6 +440,25 @@ int main(int argc, char *argv[])
         f[ratio - 1].read(QString::fromLocal8Bit(child.readAllStandardOutput()));
     }
 
+    // The mixed folder in a process of its own too, at ratio 1.
+    QHash<QString, double> mixed;
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_SCALE_FACTOR", "1");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(app.applicationFilePath(), {"--mixed-only", "--dir", dir});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            std::fprintf(stderr, "the measuring process of the mixed folder failed\n");
+            return 1;
+        }
+        const QString text = QString::fromLocal8Bit(child.readAllStandardOutput());
+        for (const QString &line : text.split('\n'))
+            if (const QStringList w = line.split(' '); w.size() == 2)
+                mixed.insert(w[0], w[1].toDouble());
+    }
+
     Figures &one = f[0];
     const Stats oneRead = singleRead(dir, devicePixels(QSize(153, 161), dpr));
     runWithoutCache(one, Loader::Naive, slowQuestions);
@@ -412,6 +470,16 @@ int main(int argc, char *argv[])
     t.start();
     const PictureResult bigScaled = decodePicture(big, devicePixels(QSize(153, 161), dpr));
     const double bigMs = msSince(t);
+    const QString bigProgressive = dir + "/grande-progressiva.jpg";
+    t.start();
+    const PictureResult bigProgressiveScaled =
+        decodePicture(bigProgressive, devicePixels(QSize(153, 161), dpr));
+    const double bigProgressiveMs = msSince(t);
+    // The crafted file of endless scans, at the 48-megapixel size.
+    const QByteArray manyScans = manyScanJpeg(QSize(8000, 6000), 3000);
+    t.start();
+    const PictureResult manyScansResult = decodePictureData(manyScans, QSize(153, 161));
+    const double manyScansMs = msSince(t);
 
     std::printf("\nPicture loading, %d photos %dx%d JPEG quality %d (average %.1f MB), %d cores\n",
                 BenchPhotos::Count, BenchPhotos::Width, BenchPhotos::Height, BenchPhotos::Quality,
@@ -459,10 +527,30 @@ int main(int argc, char *argv[])
     std::printf(
         "48 MP photo (8000x6000): plain QImage load %s; scaled read at its box %s in %.1f ms\n",
         plainRefused ? "refused" : "accepted", bigScaled.ok() ? "shown" : "FAILED", bigMs);
+    std::printf("48 MP progressive photo (8000x6000, %s): scaled read at its box %s in %.1f ms\n",
+                qPrintable(BenchPhotos::layoutOf(bigProgressive)),
+                bigProgressiveScaled.ok() ? "shown" : qPrintable(bigProgressiveScaled.cause),
+                bigProgressiveMs);
+    std::printf("crafted progressive JPEG, 8000x6000 in %lld bytes with 3000 empty scans: %s in "
+                "%.1f ms (%s)\n",
+                qint64(manyScans.size()), manyScansResult.ok() ? "SHOWN" : "refused", manyScansMs,
+                qPrintable(manyScansResult.cause));
+    std::printf("mixed folder: %d photos, %d of them %dx%d %s; reading ahead %.2f s "
+                "(%.2f s of CPU), %.0f failed; peak RSS %.1f MB; decoding budget %.0f MB, "
+                "at most %.0f MB of it reserved at once\n",
+                BenchPhotos::Count, BenchPhotos::LargeCount, BenchPhotos::LargeWidth,
+                BenchPhotos::LargeHeight,
+                qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
+                mixed.value("warmup_s"), mixed.value("warmup_cpu_s"), mixed.value("failed"),
+                mixed.value("peak_rss_mb"), mixed.value("budget_mb"),
+                mixed.value("budget_peak_mb"));
     std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
     std::printf("question_warm_p95_ms=%.3f naive_ratio=%.0f startup_ms=%.1f warmup_s=%.2f "
-                "peak_rss_mb=%.1f\n",
+                "peak_rss_mb=%.1f mixed_warmup_s=%.2f mixed_peak_rss_mb=%.1f budget_mb=%.0f "
+                "progressive48_ms=%.1f many_scans_ms=%.1f\n",
                 qMax(one.warmTrova.p95, one.warmTrova2.p95), naiveRatio, one.startCache.median,
-                one.warmUpSeconds, one.peakRss);
+                one.warmUpSeconds, one.peakRss, mixed.value("warmup_s"),
+                mixed.value("peak_rss_mb"), mixed.value("budget_mb"), bigProgressiveMs,
+                manyScansMs);
     return 0;
 }

@@ -20,20 +20,21 @@ bool endsWithEndOfImage(QFile &file)
 
 } // namespace
 
-QString pictureFileProblem(const QString &path)
+QString pictureFileProblem(const QString &path, DecodeBudget &budget)
 {
     QFile file;
     if (const QString cause = openRegularFile(path, MaxPictureFileBytes, file); !cause.isEmpty())
         return cause;
-    const PictureHeader header = readPictureHeader(file);
+    const PictureHeader header = readPictureHeader(file, budget.total());
     if (!header.ok())
         return header.cause;
     // Inside a JPEG's coded data 0xFF 0xD9 cannot occur, so a file that ends with it was written
     // to its end (barring a cut that happens to fall just after those two bytes inside a later
     // segment; the loader still finds that one). Any other ending is rare (data appended after
-    // the image, or a file cut short) and worth the full read that the decoder's own test needs.
-    if (header.format == "jpeg" && !endsWithEndOfImage(file) && jpegIsTruncated(file.readAll()))
-        return jpegTruncatedCause();
+    // the image, or a file cut short) and worth a decode at the smallest scale, in which the
+    // library warns if the data runs out before the image does.
+    if (header.format == "jpeg" && !endsWithEndOfImage(file))
+        return decodePictureDataSizes(file.readAll(), {QSize(1, 1)}, budget).cause;
     return {};
 }
 

@@ -17,7 +17,10 @@
 
 PictureCache::PictureCache(int threads, Decoder decoder)
     : m_threads(qBound(1, threads, qMax(1, QThread::idealThreadCount()))),
-      m_decoder(std::move(decoder))
+      m_decoder(decoder ? std::move(decoder)
+                        : [](const QString &path, const QList<QSize> &sizes) {
+                              return decodePictureSizes(path, sizes);
+                          })
 {
     m_pool.setMaxThreadCount(m_threads);
 }

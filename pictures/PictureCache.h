@@ -28,9 +28,9 @@ public:
     using Decoder =
         std::function<PictureSizes(const QString &path, const QList<QSize> &pixelSizes)>;
 
-    // threads: background workers, at most the number of cores.
-    explicit PictureCache(int threads = QThread::idealThreadCount(),
-                          Decoder decoder = decodePictureSizes);
+    // threads: background workers, at most the number of cores. Without a decoder, pictures are
+    // read by decodePictureSizes in the program's decoding budget.
+    explicit PictureCache(int threads = QThread::idealThreadCount(), Decoder decoder = {});
     // Drops the reading ahead not yet started and waits for the pictures being read.
     ~PictureCache();
     PictureCache(const PictureCache &) = delete;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Platform.h"
+#include "pictures/DecodeBudget.h"
 
 #include <QList>
 
@@ -10,11 +11,14 @@ constexpr qint64 MaxPictureFileBytes = 64 * 1024 * 1024;
 // Reads the picture at path and returns it at exactly pixelSize, ignoring its proportions.
 // JPEGs are decoded at reduced scale where the box is small (the decoder skips most of the work),
 // the EXIF orientation is honoured, and a file cut short is refused rather than shown half grey.
-// The format is taken from the content, not from the name.
-PictureResult decodePicture(const QString &path, QSize pixelSize);
+// The format is taken from the content, not from the name. The memory the decode takes is
+// reserved in budget first: the call waits while other decodes hold it.
+PictureResult decodePicture(const QString &path, QSize pixelSize,
+                            DecodeBudget &budget = DecodeBudget::shared());
 
 // The same from the bytes of a file already read.
-PictureResult decodePictureData(const QByteArray &data, QSize pixelSize);
+PictureResult decodePictureData(const QByteArray &data, QSize pixelSize,
+                                DecodeBudget &budget = DecodeBudget::shared());
 
 // One picture at several sizes from a single decode: images[i] is exactly pixelSizes[i].
 struct PictureSizes {
@@ -22,10 +26,7 @@ struct PictureSizes {
     QString cause; // as in PictureResult
     bool ok() const { return cause.isEmpty(); }
 };
-PictureSizes decodePictureSizes(const QString &path, const QList<QSize> &pixelSizes);
-PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &pixelSizes);
-
-// True when the data of a JPEG stops before its end-of-image marker (jpegReachesEndOfImage).
-bool jpegIsTruncated(const QByteArray &data);
-// The cause the error report gives for such a file.
-QString jpegTruncatedCause();
+PictureSizes decodePictureSizes(const QString &path, const QList<QSize> &pixelSizes,
+                                DecodeBudget &budget = DecodeBudget::shared());
+PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &pixelSizes,
+                                    DecodeBudget &budget = DecodeBudget::shared());

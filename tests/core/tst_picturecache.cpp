@@ -2,22 +2,31 @@
 #include "ui/ClickLabel.h"
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
-#include "screens/FormAvvio.h"
+#include "core/Modulo1.h"
 #include "exercises/FormTrova.h"
 #include "exercises/FormTrova2.h"
-#include "tests/support/TestProgram.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
+#include "pictures/PictureHeader.h"
+#include "screens/FormAvvio.h"
 #include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/TestProgram.h"
+#include "ui/Button.h"
+#include "ui/ClickLabel.h"
+#include "ui/Design.h"
+#include "ui/PictureBox.h"
 
 #include <QDir>
 #include <QFile>
+#include <QBuffer>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QSemaphore>
 #include <QTest>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -96,8 +105,6 @@ Session playSession(PictureCache *cache)
 class TestPictureCache : public QObject {
     Q_OBJECT
 private slots:
-    void truncation_data();
-    void truncation();
     void orientation_data();
     void orientation();
     void stretchedToTheBox();
@@ -108,39 +115,14 @@ private slots:
     void removedFileFails();
     void badPictureReportedOnlyWhenLoaded();
     void readingInProgressIsAwaited();
+    void decodeWaitsForMemory();
+    void budgetFromTheMachine_data();
+    void budgetFromTheMachine();
     void startPicturesReadOnceEach();
     void stopDropsQueuedReading();
     void questionsSameWithCache();
     void readAheadMatchesTheScreens();
 };
-
-void TestPictureCache::truncation_data()
-{
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<bool>("truncated");
-    const QByteArray whole = jpegBytes(photoLikeImage(QSize(320, 240), 9), 90);
-    // A thumbnail inside the EXIF block brings an end marker of its own before the main image.
-    const QByteArray thumbnail = jpegBytes(photoLikeImage(QSize(32, 24), 10), 90);
-    QByteArray app1("\xFF\xE1", 2);
-    app1 += char((thumbnail.size() + 8) >> 8);
-    app1 += char((thumbnail.size() + 8) & 0xFF);
-    app1 += QByteArray("Exif\0\0", 6) + thumbnail;
-    const QByteArray withThumbnail = whole.left(2) + app1 + whole.mid(2);
-    QTest::addRow("whole") << whole << false;
-    QTest::addRow("bytes after the end") << whole + QByteArray(100, '\0') << false;
-    QTest::addRow("cut in the data") << whole.left(whole.size() / 2) << true;
-    QTest::addRow("end marker missing") << whole.left(whole.size() - 2) << true;
-    QTest::addRow("with thumbnail, whole") << withThumbnail << false;
-    QTest::addRow("with thumbnail, cut") << withThumbnail.left(withThumbnail.size() - 300) << true;
-    QTest::addRow("headers only") << whole.left(whole.indexOf("\xFF\xDA")) << true;
-}
-
-void TestPictureCache::truncation()
-{
-    QFETCH(QByteArray, data);
-    QFETCH(bool, truncated);
-    QCOMPARE(jpegIsTruncated(data), truncated);
-}
 
 void TestPictureCache::orientation_data()
 {
@@ -328,6 +310,54 @@ void TestPictureCache::readingInProgressIsAwaited()
     screen.join();
     QCOMPARE(calls.load(), 1);
     QCOMPARE(TestFolder::pictureNumberOf(onScreen.image), 1);
+}
+
+void TestPictureCache::decodeWaitsForMemory()
+{
+    // Two decodes of a progressive photo in a budget that holds one and a half: the second waits
+    // for the first to give its memory back, then succeeds.
+    QImage image(2000, 1500, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    QVERIFY(writer.write(image));
+    buffer.close();
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const qint64 need = readPictureHeader(buffer).decodeBytes;
+    DecodeBudget budget(need * 3 / 2);
+
+    std::optional<DecodeBudget::Reservation> first = budget.reserve(need);
+    PictureResult second;
+    std::atomic<bool> done{false};
+    std::thread decoding([&] {
+        second = decodePictureData(jpeg, QSize(145, 145), budget);
+        done = true;
+    });
+    QTRY_COMPARE(budget.waiting(), 1);
+    QVERIFY(!done);
+    first.reset();
+    decoding.join();
+    QVERIFY2(second.ok(), qPrintable(second.cause));
+    QVERIFY(isRed(second.image.pixelColor(72, 72)));
+    QCOMPARE(budget.peakReserved(), need);
+}
+
+void TestPictureCache::budgetFromTheMachine_data()
+{
+    QTest::addColumn<int>("physicalGiB");
+    QTest::addColumn<int>("budgetMiB");
+    QTest::addRow("1 GiB machine: the floor") << 1 << 512;
+    QTest::addRow("4 GiB machine: a quarter") << 4 << 1024;
+    QTest::addRow("24 GiB machine: the ceiling") << 24 << 2048;
+}
+
+void TestPictureCache::budgetFromTheMachine()
+{
+    QFETCH(int, physicalGiB);
+    QFETCH(int, budgetMiB);
+    QCOMPARE(DecodeBudget::sizedFor(qint64(physicalGiB) << 30), qint64(budgetMiB) << 20);
 }
 
 void TestPictureCache::startPicturesReadOnceEach()

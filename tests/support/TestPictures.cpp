@@ -118,3 +118,22 @@ double psnr(const QImage &a, const QImage &b)
     const double mse = sum / (3.0 * x.width() * x.height());
     return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
+
+QByteArray manyScanJpeg(QSize size, int scans)
+{
+    const auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 0xFF); };
+    QByteArray jpeg("\xFF\xD8", 2);
+    // A quantisation table of ones, table 0.
+    jpeg += QByteArray("\xFF\xDB\x00\x43\x00", 5) + QByteArray(64, '\x01');
+    // Progressive frame: 8 bits, the size, one component (id 1, sampling 1x1, table 0).
+    jpeg += QByteArray("\xFF\xC2\x00\x0B\x08", 5) + be16(size.height()) + be16(size.width())
+            + QByteArray("\x01\x01\x11\x00", 4);
+    // DC table 0 with a single one-bit code, for category 0.
+    jpeg += QByteArray("\xFF\xC4\x00\x14\x00\x01", 6) + QByteArray(15, '\0') + QByteArray(1, '\0');
+    // The first DC scan of component 1 without any coded data, over and over: each one still
+    // makes the decoder walk every block of the image.
+    const QByteArray scan("\xFF\xDA\x00\x08\x01\x01\x00\x00\x00\x00", 10);
+    for (int i = 0; i < scans; ++i)
+        jpeg += scan;
+    return jpeg + QByteArray("\xFF\xD9", 2);
+}

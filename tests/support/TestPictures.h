@@ -18,5 +18,9 @@ QByteArray jpegBytes(const QImage &image, int quality);
 // tag: 1 upright, 6 to be turned 90 degrees clockwise for display, 8 counter-clockwise.
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
 
+// A progressive grayscale JPEG of the given size made of the same empty scan repeated scans
+// times: a few kilobytes on which a decoder without a limit on scans works for a long time.
+QByteArray manyScanJpeg(QSize size, int scans);
+
 // Peak signal-to-noise ratio over the three colour channels, in dB (99 for identical images).
 double psnr(const QImage &a, const QImage &b);
