@@ -7,11 +7,12 @@ trap 'exit 1' TERM
 
 # start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit (by the
 # caller's own EXIT trap if it has one). Xvfb picks the display itself (-displayfd), so tests
-# running at the same time never share one.
+# running at the same time never share one. -noreset: by default the server resets when its last
+# client leaves, and refuses whoever connects meanwhile (the program, after xdpyinfo below).
 start_display() {
     local number i
     number=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
     XVFB_PID=$!
     [ -n "$(trap -p EXIT)" ] || trap stop_display EXIT
     for i in $(seq 100); do
