@@ -5,104 +5,112 @@
 fail() { echo "FAIL: $*" >&2; [ "$BASHPID" = "$$" ] || kill -TERM $$; exit 1; }
 trap 'exit 1' TERM
 
-# start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit (by the
-# caller's own EXIT trap if it has one). Xvfb picks the display itself (-displayfd), so tests
-# running at the same time never share one.
-start_display() {
-    local number i
-    number=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    [ -n "$(trap -p EXIT)" ] || trap stop_display EXIT
-    for i in $(seq 100); do
-        if grep -q '^[0-9][0-9]*$' "$number"; then
-            export DISPLAY=":$(cat "$number")"
-            rm -f "$number"
-            xdpyinfo >/dev/null 2>&1 && return 0
-            break
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
+# within SECONDS COMMAND...: polls COMMAND until it succeeds; false after SECONDS.
+within() {
+    local end=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
         sleep 0.1
     done
+}
+
+# start_display: starts Xvfb on a free display and exports DISPLAY; stopped at exit (by the
+# caller's own EXIT trap if it has one). Xvfb picks the display itself (-displayfd), so tests
+# running at the same time never share one. -noreset: by default the server resets when its last
+# client leaves, and refuses whoever connects meanwhile (the program, after xdpyinfo below).
+start_display() {
+    local number
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    [ -n "$(trap -p EXIT)" ] || trap stop_display EXIT
+    within 10 grep -q '^[0-9][0-9]*$' "$number" || fail "no Xvfb display could be started"
+    export DISPLAY=":$(cat "$number")"
     rm -f "$number"
-    fail "no Xvfb display could be started"
+    xdpyinfo >/dev/null 2>&1 || fail "no Xvfb display could be started"
 }
 stop_display() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    local left
+    left=$(marked)
+    [ -n "$left" ] && kill $left 2>/dev/null && within 5 unmarked
     [ -n "${BELLS_PID:-}" ] && kill "$BELLS_PID" 2>/dev/null
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
     wait 2>/dev/null || true
 }
 
-# wait_window REGEX [SECONDS]: prints the id of the visible window whose title matches.
-wait_window() {
-    local re=$1 limit=${2:-20} i id
-    for i in $(seq $((limit * 10))); do
-        id=$(xdotool search --onlyvisible --name "$re" 2>/dev/null | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    fail "no window titled /$re/ within $limit s"
+# launch DIR STDERR COMMAND...: COMMAND in DIR, as RUN_AS (a command prefix, if set), under a
+# session bus of its own: without one, libdbus would start a bus daemon for the display that
+# outlives the program. Everything started carries this run's marker in its environment.
+launch() {
+    local dir=$1 err=$2
+    shift 2
+    MARK=$$-$RANDOM
+    (cd "$dir" && exec env DIVEVA_E2E="$MARK" "${RUN_AS[@]}" dbus-run-session -- "$@") 2>"$err" &
+    APP_PID=$!
 }
+# marked: the processes that carry the marker of the last launch.
+marked() { [ -n "${MARK:-}" ] && grep -lsz "^DIVEVA_E2E=$MARK\$" /proc/[0-9]*/environ | cut -d/ -f3; }
+unmarked() { [ -z "$(marked)" ]; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
 
-# wait_no_window REGEX [SECONDS]
-wait_no_window() {
-    local re=$1 limit=${2:-20} i
-    for i in $(seq $((limit * 10))); do
-        xdotool search --onlyvisible --name "$re" >/dev/null 2>&1 || return 0
-        sleep 0.1
-    done
-    fail "window /$re/ still open after $limit s"
-}
-
-# wait_exit PID [SECONDS]: waits for the program to end; sets EXIT_STATUS.
+# wait_exit PID: waits for the program's own process, then for everything it or its bus started
+# to end; EXIT_STATUS is the program's, handed on by the bus and the tracer around it.
 wait_exit() {
-    local pid=$1 limit=${2:-20} i
-    for i in $(seq $((limit * 10))); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"; EXIT_STATUS=$?
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "the program did not end within $limit s"
+    within 20 gone "$1" || fail "the program did not end within 20 s"
+    within 5 unmarked || fail "left running after the program: $(ps -o pid=,args= -p "$(marked | paste -sd,)")"
+    wait "$APP_PID"
+    EXIT_STATUS=$?
+    APP_PID=
 }
 
-# focus WID: gives the window the keyboard (there is no window manager to do it).
-focus() { timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.2; }
+# wait_window REGEX: prints the id of the visible window whose title matches.
+visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep .; }
+wait_window() { within 20 visible "$1" || fail "no window titled /$1/ within 20 s"; }
+hidden() { ! visible "$1" >/dev/null; }
+wait_no_window() { within 20 hidden "$1" || fail "window /$1/ still open after 20 s"; }
 
-# click WID X Y: a left click at client coordinates of the window.
-click() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.2; }
+# click WID X Y: a left click at client coordinates of the window, once it is on screen.
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+click() {
+    within 5 viewable "$1" || fail "window $1 not on screen"
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
 
-# press WID KEY...: keys sent to the focused window.
-press() { local w=$1; shift; focus "$w"; xdotool key --clearmodifiers "$@"; sleep 0.2; }
+# press WID KEY...: keys to the window, once it has the keyboard (there is no window manager to
+# give it).
+press() {
+    local w=$1
+    shift
+    timeout 5 xdotool windowfocus --sync "$w" || fail "window $w does not take the keyboard"
+    xdotool key --clearmodifiers "$@"
+}
 
 # shot WID FILE: a screenshot of one window (-silent: import rings the bell otherwise).
 shot() { import -silent -window "$1" "$2"; }
 
 # start_bells LISTENER FILE: the display's bells, one line each in FILE (tests/e2e/bell_listener).
 start_bells() {
-    BELLS_FILE=$2 BELLS_EXPECTED=0
+    BELLS_FILE=$2 BELLS_EXPECTED=0 ANSWERS=0
     "$1" >"$BELLS_FILE" &
     BELLS_PID=$!
-    local i
-    for i in $(seq 50); do
-        grep -qx ready "$BELLS_FILE" && return 0
-        kill -0 "$BELLS_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    fail "the bell listener did not start"
+    within 5 grep -qx ready "$BELLS_FILE" || fail "the bell listener did not start"
+}
+rung() { [ "$(grep -c '^bell' "$BELLS_FILE")" -ge "$1" ]; }
+
+# answer WID KEY, answer WID X Y: one answer, then up to 5 s for its bell before the next: the
+# program keeps at most one bell waiting behind the one sounding.
+answer() {
+    if [ $# -eq 2 ]; then press "$@"; else click "$@"; fi
+    within 5 rung $((BELLS_EXPECTED + ++ANSWERS))
 }
 
 # bells N WHAT: WHAT rang N bells. The program spaces bells out, so this waits up to 5 s for
 # them to arrive, then half a second more for any bell that should not be there.
 bells() {
-    local n i
-    BELLS_EXPECTED=$((BELLS_EXPECTED + $1))
-    for i in $(seq 50); do
-        [ "$(grep -c '^bell' "$BELLS_FILE")" -ge "$BELLS_EXPECTED" ] && break
-        sleep 0.1
-    done
+    local n
+    BELLS_EXPECTED=$((BELLS_EXPECTED + $1)) ANSWERS=0
+    within 5 rung "$BELLS_EXPECTED"
     sleep 0.5
     n=$(grep -c '^bell' "$BELLS_FILE")
     [ "$n" -eq "$BELLS_EXPECTED" ] || fail "$2: $((n - BELLS_EXPECTED + $1)) bells, expected $1"

@@ -3,22 +3,54 @@
 # and keyboard, back to the menu, exit with Yes. Then a folder without a word list.
 # The display's bells are counted all along: one per answer, two per reset, one per exercise
 # opened, none for anything else.
+# The program writes nothing: it runs in a read-only copy of the example folder, as a user
+# without root rights (nobody, when the test runs as root: root writes through any permission
+# bits), and afterwards the folder's listing and checksums must be as before. Where strace can
+# trace, any attempt to create, open for writing, remove or rename something in the folder fails
+# the test too, since an attempt the permissions stopped would leave no mark on the checksums.
 # Usage: session.sh PROGRAM EXAMPLE_FOLDER OUTPUT_FOLDER BELL_LISTENER
 set -u
 program=$1 example=$2 out=$3 listener=$4
 . "$(dirname "$0")/lib.sh"
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'stop_display; rm -rf "$work"' EXIT
-cp -r "$example" "$work/cartella"
+trap 'stop_display; chmod -R u+w "$work"; rm -rf "$work"' EXIT
+chmod 755 "$work"
+# The program is copied next to the folder: the build folder need not be open to nobody.
+install -m 755 "$program" "$work/diveva"
+folder=$work/cartella home=$work/casa
+cp -r "$example" "$folder"
+chmod -R a-w "$folder"
+mkdir -m 700 "$home"
+mkdir "$work/vuota"
+RUN_AS=(env HOME="$home" XDG_RUNTIME_DIR="$home" XDG_CACHE_HOME="$home/cache" XDG_CONFIG_HOME="$home/config")
+if [ "$(id -u)" -eq 0 ]; then
+    chown nobody:nogroup "$home"
+    RUN_AS=(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "${RUN_AS[@]}")
+fi
+# A sanitizer's leak checker cannot work under strace (it traces the process itself): a run asked
+# to check leaks goes untraced, and the other runs trace the writes.
+tracer=()
+if [[ ${ASAN_OPTIONS:-} != *detect_leaks=1* ]] && "${RUN_AS[@]}" strace -f -o /dev/null true 2>/dev/null; then
+    tracer=(env ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+            strace -f -qq --seccomp-bpf -e trace=%file -o "$home/strace.txt")
+else
+    echo "session: not traced (no strace, or leaks checked); the folder's listing and checksums only"
+fi
+
+# Kind, permissions, size, modification time and name of every entry, then every file's checksum.
+snapshot() {
+    (cd "$folder" && find . -printf '%y %m %s %T@ %p\n' | LC_ALL=C sort &&
+        find . -type f -exec sha256sum {} + | LC_ALL=C sort -k 2)
+}
+snapshot >"$out/prima.txt"
+
 start_display
 start_bells "$listener" "$out/bells.txt"
-
-cd "$work/cartella"
-"$program" 2>"$out/stderr.txt" &
-APP_PID=$!
+launch "$folder" "$out/stderr.txt" "${tracer[@]}" "$work/diveva"
 
 avvio=$(wait_window 'realizzato dal gruppo')
+pid=$(xdotool getwindowpid "$avvio")
 shot "$avvio" "$out/avvio.png"
 click "$avvio" 300 420                        # bare window, below the pictures
 menu=$(wait_window '^Divevare parole/immagini$')
@@ -31,9 +63,9 @@ click "$menu" 340 224                         # Command2
 trova=$(wait_window "^Diveva l'immagine alla parola$")
 wait_no_window '^Divevare parole/immagini$'
 bells 1 "opening FormTrova"
-press "$trova" 1 2 3 4 5 6
+for key in 1 2 3 4 5 6; do answer "$trova" $key; done
 bells 6 "six answers by key"
-click "$trova" 200 180                        # word slot 0
+answer "$trova" 200 180                       # word slot 0
 bells 1 "an answer by mouse"
 shot "$trova" "$out/trova.png"
 click "$trova" 316 56                         # AzzeraPunteggio, which takes the focus
@@ -52,10 +84,11 @@ click "$menu" 340 128                         # Command4
 trova2=$(wait_window "^Riconosci l'immagine corrispondente alla parola$")
 bells 1 "opening FormTrova2"
 for xy in "220 176" "380 176" "540 176" "220 320" "380 320" "540 320"; do
-    click "$trova2" $xy
+    answer "$trova2" $xy
 done
 bells 6 "six answers by mouse"
-press "$trova2" KP_1 KP_4
+answer "$trova2" KP_1
+answer "$trova2" KP_4
 bells 2 "two answers on the keypad"
 shot "$trova2" "$out/trova2.png"
 click "$trova2" 324 48                        # AzzeraPunteggio
@@ -72,23 +105,33 @@ press "$menu" Return
 question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
 shot "$question" "$out/domanda-uscita.png"
 press "$question" Return
-wait_exit "$APP_PID"
-APP_PID=
+wait_exit "$pid"
 [ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS after Yes to the exit question"
 bells 0 "the exit question and Yes"
-echo "session: exit status 0"
+echo "session: exit status 0, nothing the program started left running"
+
+snapshot >"$out/dopo.txt"
+diff -u "$out/prima.txt" "$out/dopo.txt" || fail "the folder changed during the session"
+echo "session: $(grep -c '^f' "$out/prima.txt") files, listing and checksums unchanged"
+if [ ${#tracer[@]} -gt 0 ]; then
+    # Calls that change the file system, and opens that ask for writing, on a relative name (the
+    # working directory is the folder) or on a name inside the folder.
+    changes='creat|mkdir|mknod|unlink|rename|link|symlink|truncate|utime|chmod|fchmodat|chown|fchownat|lchown|l?setxattr|l?removexattr'
+    grep -E "^[0-9]+ +(($changes)[a-z0-9]*\(|open(at2?)?\(.*(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC))" "$home/strace.txt" |
+        grep -E "(\(|, )\"($folder|[^/\"])" >"$out/scritture.txt"
+    [ -s "$out/scritture.txt" ] && { cat "$out/scritture.txt" >&2; fail "the program tried to write in the folder"; }
+    grep -qE "\"(lista\.txt|$folder/lista\.txt)\"" "$home/strace.txt" || fail "the trace does not show the list read"
+    echo "session: $(grep -c . "$home/strace.txt") file calls traced, none writing in the folder"
+fi
 
 # A folder without a word list: the error report names the file; the program ends non-zero.
-mkdir "$work/vuota"
-cd "$work/vuota"
-"$program" 2>"$out/stderr-vuota.txt" &
-APP_PID=$!
+launch "$work/vuota" "$out/stderr-vuota.txt" "$work/diveva"
 report=$(wait_window '^Diveva PAROLE/IMMAGINI$')
+pid=$(xdotool getwindowpid "$report")
 shot "$report" "$out/errore.png"
-xdotool search --onlyvisible --name 'realizzato dal gruppo' >/dev/null && fail "a screen opened"
+visible 'realizzato dal gruppo' && fail "a screen opened"
 press "$report" Return
-wait_exit "$APP_PID"
-APP_PID=
+wait_exit "$pid"
 [ "$EXIT_STATUS" -ne 0 ] || fail "exit status 0 after the error report"
 bells 0 "the error report"
 grep -q "$work/vuota/lista.txt" "$out/stderr-vuota.txt" || fail "the report does not name the file"

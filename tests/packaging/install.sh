@@ -35,9 +35,7 @@ echo "launcher script: example folder, a folder, a file's folder, through a link
 
 # The real thing: the menu's launcher starts the installed program on the example folder.
 start_display
-"$prefix/bin/diveva-cartella" 2>"$work/stderr.txt" &
-APP_PID=$!
-wait_window 'realizzato dal gruppo' >/dev/null
-[ "$(readlink /proc/$APP_PID/cwd)" = "$prefix/share/diveva/esempio" ] \
-    || fail "the program runs in $(readlink /proc/$APP_PID/cwd)"
+launch "$work" "$work/stderr.txt" "$prefix/bin/diveva-cartella"
+cwd=$(readlink "/proc/$(xdotool getwindowpid "$(wait_window 'realizzato dal gruppo')")/cwd")
+[ "$cwd" = "$prefix/share/diveva/esempio" ] || fail "the program runs in $cwd"
 echo "installed program: start screen shown, working in the example folder"
