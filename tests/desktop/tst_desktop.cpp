@@ -1,0 +1,177 @@
+// The real platform: the Yes/No questions and the desktop's bell.
+
+#include "desktop/CanberraBell.h"
+#include "desktop/DesktopPlatform.h"
+#include "desktop/ItalianTranslation.h"
+#include "desktop/SystemBell.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+Q_DECLARE_METATYPE(SystemBell::Sound)
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void onlyAnAnswerEndsTheQuestion_data();
+    void onlyAnAnswerEndsTheQuestion();
+    void soundFor_data();
+    void soundFor();
+    void aBurstLeavesOneBellWaiting();
+    void themeSound_data();
+    void themeSound();
+    void canberra();
+};
+
+void TestDesktop::initTestCase()
+{
+    // The test runs with LANG=C: without the translation the buttons are English.
+    QCOMPARE(QLocale().language(), QLocale::C);
+    QVERIFY2(installItalianTranslation(*qApp),
+             "qtbase_it.qm missing: install the Debian package qt6-translations-l10n");
+}
+
+void TestDesktop::onlyAnAnswerEndsTheQuestion_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true;
+    QTest::newRow("Tab to No, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false;
+    QTest::newRow("Right arrow to No, then Space")
+        << QList<int>{Qt::Key_Right, Qt::Key_Space} << false;
+}
+
+void TestDesktop::onlyAnAnswerEndsTheQuestion()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(bool, yes);
+    DesktopPlatform platform;
+    QString seen;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        QApplication::setActiveWindow(box);
+        seen = box->windowTitle() + '|' + box->text() + '|'
+               + box->button(QMessageBox::Yes)->text().remove('&') + '|'
+               + box->button(QMessageBox::No)->text().remove('&');
+        // None of the ways out that are not an answer closes it.
+        QTest::keyClick(box, Qt::Key_Escape);
+        box->close();
+        if (!box->isVisible() || (box->windowFlags() & Qt::WindowCloseButtonHint)) {
+            seen += QStringLiteral("|escaped");
+            return;
+        }
+        for (int key : keys)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    });
+    QCOMPARE(platform.askYesNo(QStringLiteral("Vuoi uscire dal programma?")), yes);
+    QCOMPARE(seen, QStringLiteral("Diveva PAROLE/IMMAGINI|Vuoi uscire dal programma?|Sì|No"));
+}
+
+void TestDesktop::soundFor_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<bool>("themeAvailable");
+    QTest::addColumn<SystemBell::Sound>("sound");
+    using S = SystemBell::Sound;
+    QTest::addRow("X11, even without libcanberra") << "xcb" << false << S::WindowSystem;
+    QTest::addRow("Wayland") << "wayland" << true << S::SoundTheme;
+    QTest::addRow("Wayland without libcanberra") << "wayland" << false << S::Silence;
+    QTest::addRow("offscreen") << "offscreen" << true << S::Silence;
+}
+
+void TestDesktop::soundFor()
+{
+    QFETCH(QString, platform);
+    QFETCH(bool, themeAvailable);
+    QFETCH(SystemBell::Sound, sound);
+    QCOMPARE(SystemBell::soundFor(platform, themeAvailable), sound);
+}
+
+void TestDesktop::aBurstLeavesOneBellWaiting()
+{
+    QList<qint64> at;
+    QElapsedTimer clock;
+    clock.start();
+    SystemBell bell([&] { at.append(clock.elapsed()); }, 100ms);
+    bell.ring(); // sounds at once
+    bell.ring(); // the reset button's second bell waits for it
+    QCOMPARE(at.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(at.size(), 2, 3000);
+    QVERIFY2(at[1] - at[0] >= 95, qPrintable(QString::number(at[1] - at[0])));
+
+    // Sixty answers at once: one sounds, one waits, the rest are never heard.
+    QTest::qWait(150);
+    for (int i = 0; i < 60; ++i)
+        bell.ring();
+    QCOMPARE(at.size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(at.size(), 4, 3000);
+    QTest::qWait(300);
+    QCOMPARE(at.size(), 4);
+}
+
+void TestDesktop::themeSound_data()
+{
+    QTest::addColumn<QStringList>("files"); // made under the data folders "a" and "b"
+    QTest::addColumn<QString>("found");
+    const QString t = QStringLiteral("/sounds/freedesktop/stereo/");
+    QTest::addRow("exact name first")
+        << QStringList{"b" + t + "bell-window-system.oga", "a" + t + "bell.oga"}
+        << "b" + t + "bell-window-system.oga";
+    QTest::addRow("shorter name, first data folder")
+        << QStringList{"a" + t + "bell.ogg", "b" + t + "bell.oga"} << "a" + t + "bell.ogg";
+    QTest::addRow("disabled") << QStringList{"a" + t + "bell-window-system.disabled",
+                                             "b" + t + "bell.oga"}
+                              << QString();
+    QTest::addRow("other theme or extension only")
+        << QStringList{"a/sounds/ubuntu/stereo/bell.ogg", "a" + t + "bell.mp3"} << QString();
+}
+
+void TestDesktop::themeSound()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, found);
+    QTemporaryDir root;
+    for (const QString &f : files) {
+        QVERIFY(QDir(root.path()).mkpath(QFileInfo(root.filePath(f)).path()));
+        QFile(root.filePath(f)).open(QIODevice::WriteOnly);
+    }
+    QCOMPARE(findThemeSound({root.filePath("a"), root.filePath("b")}, "freedesktop",
+                            "bell-window-system"),
+             found.isEmpty() ? QString() : root.filePath(found));
+}
+
+void TestDesktop::canberra()
+{
+    // ctest runs this with ALSA's configuration of no sound device (alsa-none.conf: every sound
+    // fails) and of the null device (alsa-null.conf: sounds play to nowhere). Neither ringing nor
+    // ending may wait for the sound system.
+    const bool device = qEnvironmentVariable("ALSA_CONFIG_PATH").endsWith("alsa-null.conf");
+    QVERIFY(!CanberraBell(QString()).available());
+    QElapsedTimer clock;
+    {
+        CanberraBell bell(findThemeSound({"/usr/share"}, "freedesktop", "bell-window-system"));
+        QVERIFY2(bell.available(), "install libcanberra0 and sound-theme-freedesktop");
+        clock.start();
+        bell.ring();
+        bell.ring();
+        QVERIFY(clock.elapsed() < 200);
+        QTRY_COMPARE_WITH_TIMEOUT(bell.handled(), 2, 10000);
+        QCOMPARE(bell.played(), device ? 2 : 0);
+        bell.ring();
+        clock.restart();
+    }
+    QVERIFY2(clock.elapsed() < 5000, "the bell held the end of the program");
+}
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
