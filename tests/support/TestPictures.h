@@ -4,13 +4,8 @@
 #include <QImage>
 #include <QSize>
 
-// Pictures made by the tests and the benchmark: photo-like content, JPEG bytes with an EXIF
-// orientation, and the distance between two images.
-
-// Smooth gradients and soft blobs with fine texture and sensor-like noise: compresses and
-// decodes like a phone photo (about 3 to 4 MB at 4032 x 3024, quality 90), unlike a flat colour.
-// The same seed gives the same picture.
-QImage photoLikeImage(QSize size, quint32 seed);
+// Pictures made by the tests and the benchmark: JPEG bytes, with an EXIF orientation, and a
+// decoder's worst case.
 
 QByteArray jpegBytes(const QImage &image, int quality);
 
@@ -21,6 +16,3 @@ QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
 // A progressive grayscale JPEG of the given size made of the same empty scan repeated scans
 // times: a few kilobytes on which a decoder without a limit on scans works for a long time.
 QByteArray manyScanJpeg(QSize size, int scans);
-
-// Peak signal-to-noise ratio over the three colour channels, in dB (99 for identical images).
-double psnr(const QImage &a, const QImage &b);
