@@ -31,6 +31,7 @@ private slots:
     void startUp();
     void startUpFailures_data();
     void startUpFailures();
+    void theTargetLoadsBeforeTheScreenGoes();
 };
 
 namespace {
@@ -335,6 +336,19 @@ void TestCore::startUpFailures()
     }
     QCOMPARE(m.registry.loadedCount(), 0);
     QVERIFY(m.Parole[150].isEmpty());
+}
+
+void TestCore::theTargetLoadsBeforeTheScreenGoes()
+{
+    // Some screen is loaded at every moment of a switch: the menu is still there while the
+    // exercise it opens reads its pictures.
+    TestRun run(numberedWords(8));
+    run.open(ScreenId::FormMenu);
+    int menus = -1;
+    run.platform.onLoad = [&] { menus = run.m.registry.loaded(ScreenId::FormMenu) ? 1 : 0; };
+    run.open(ScreenId::FormTrova2);
+    QCOMPARE(menus, 1);
+    QCOMPARE(run.m.registry.loaded(ScreenId::FormMenu), nullptr);
 }
 
 QTEST_MAIN(TestCore)

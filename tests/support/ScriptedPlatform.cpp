@@ -43,6 +43,8 @@ void ScriptedPlatform::endProgram(int status)
 
 PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize)
 {
+    if (onLoad)
+        onLoad();
     loadedPaths << path;
     log << QStringLiteral("load:") + path;
     if (!readPictures) {
@@ -55,6 +57,8 @@ PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize
 
 QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> &requests)
 {
+    if (onLoad)
+        onLoad();
     if (!pictureCache || !readPictures)
         return Platform::loadPictures(requests);
     for (const PictureRequest &r : requests) {

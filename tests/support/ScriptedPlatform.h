@@ -49,6 +49,8 @@ public:
     PictureCache *pictureCache = nullptr;
     // Runs at every beep, before it is counted (to look at the screens at that moment).
     std::function<void()> onBeep;
+    // Runs when pictures are asked for, before they are read (a screen is loading).
+    std::function<void()> onLoad;
 
     int beeps = 0;
     int randomsTaken = 0;
