@@ -245,14 +245,19 @@ bool EditorWindow::openFolder(const QString &folder)
                                                 : makeThumbnail(e.picture, e.crop, shape,
                                                                 EntryTable::ThumbnailHeight));
     }));
-    m_progress = new QProgressDialog(tr("Lettura delle immagini della cartella…"), tr("Annulla"), 0,
-                                     int(loaded.entries.size()), this);
+    showProgress(tr("Lettura delle immagini della cartella…"), int(loaded.entries.size()));
+    return true;
+}
+
+void EditorWindow::showProgress(const QString &text, int total)
+{
+    m_progress = new QProgressDialog(text, tr("Annulla"), 0, total, this);
+    m_progress->setAutoReset(false);
     connect(m_progress, &QProgressDialog::canceled, &m_import, &QFutureWatcherBase::cancel);
     connect(&m_import, &QFutureWatcherBase::progressValueChanged, m_progress,
             &QProgressDialog::setValue);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(400);
-    return true;
 }
 
 void EditorWindow::chooseFiles()
@@ -295,18 +300,15 @@ void EditorWindow::addFiles(const QStringList &paths, int row, bool replace)
         const Entry e{wordFromFileName(path), path, {}};
         return std::pair(e, makeThumbnail(path, e.crop, shape, EntryTable::ThumbnailHeight));
     }));
-    m_progress = new QProgressDialog(tr("Aggiunta delle immagini…"), tr("Annulla"), 0,
-                                     int(files.size()), this);
-    connect(m_progress, &QProgressDialog::canceled, &m_import, &QFutureWatcherBase::cancel);
-    connect(&m_import, &QFutureWatcherBase::progressValueChanged, m_progress,
-            &QProgressDialog::setValue);
-    m_progress->setWindowModality(Qt::WindowModal);
-    m_progress->setMinimumDuration(400);
+    showProgress(tr("Aggiunta delle immagini…"), int(files.size()));
 }
 
 void EditorWindow::importDone()
 {
-    delete m_progress;
+    // The dialog may be in the middle of its own setValue, which runs the event loop.
+    m_import.disconnect(m_progress);
+    m_progress->hide();
+    m_progress->deleteLater();
     m_progress = nullptr;
     if (m_import.isCanceled()) {
         statusBar()->showMessage(tr("Annullato: non è stato aggiunto nulla."), 10000);

@@ -50,6 +50,7 @@ private:
     void tryInProgram();
     void removeSelected();
     void moveSelected(int by);
+    void showProgress(const QString &text, int total);
     void importDone();
     void updateState();
     void updateCropControls();

@@ -1,6 +1,7 @@
 #include "editor/PictureExport.h"
 
 #include "core/SafeFile.h"
+#include "editor/HeicPicture.h"
 #include "pictures/PictureDecoder.h"
 
 #include <QBuffer>
@@ -36,6 +37,19 @@ Probe probe(const QByteArray &data)
 RenderedPicture renderPicture(const QByteArray &data, const Crop &crop, QSize shape, int longest)
 {
     RenderedPicture out;
+    if (isHeic(data)) {
+        HeicImage heic = decodeHeic(data);
+        out.cause = heic.cause;
+        out.fullSize = heic.image.size();
+        if (!heic.image.isNull()) {
+            const QRect kept = keptRect(out.fullSize, crop, shape);
+            out.image = heic.image.copy(kept);
+            if (qMax(kept.width(), kept.height()) > longest)
+                out.image = out.image.scaled(QSize(longest, longest), Qt::KeepAspectRatio,
+                                             Qt::SmoothTransformation);
+        }
+        return out;
+    }
     const Probe p = probe(data);
     if (!p.upright.isValid()) {
         // The decoder gives the cause in the words the exercise program uses.

@@ -37,7 +37,7 @@ QString thumbnailKey(const Entry &entry)
 
 QStringList pictureNameFilters()
 {
-    QStringList out;
+    QStringList out{QStringLiteral("*.heic"), QStringLiteral("*.heif")};
     for (const QByteArray &suffix : QImageReader::supportedImageFormats())
         out << QStringLiteral("*.") + QString::fromLatin1(suffix);
     return out;
@@ -45,6 +45,7 @@ QStringList pictureNameFilters()
 
 bool isPictureName(const QString &path)
 {
-    return QImageReader::supportedImageFormats().contains(
-        QFileInfo(path).suffix().toLower().toLatin1());
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    return suffix == "heic" || suffix == "heif"
+           || QImageReader::supportedImageFormats().contains(suffix);
 }

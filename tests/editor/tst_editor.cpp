@@ -86,6 +86,8 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(Crop)
+
 class TestEditor : public QObject {
     Q_OBJECT
 private slots:
@@ -95,6 +97,8 @@ private slots:
     void fileNames();
     void problems_data();
     void problems();
+    void keptPart_data();
+    void keptPart();
     void pictures_data();
     void pictures();
     void saveFailsAtEveryStep_data();
@@ -195,6 +199,25 @@ void TestEditor::problems()
     QTEST(found, "expected");
 }
 
+void TestEditor::keptPart_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<Crop>("crop");
+    QTest::addColumn<QRect>("kept");
+    // Boxes 121 x 129: 100 high keeps 93.8 wide, 100 wide keeps 106.6 high.
+    QTest::addRow("whole picture") << QSize(300, 100) << Crop{false, 0} << QRect(0, 0, 300, 100);
+    QTest::addRow("wide, left end") << QSize(300, 100) << Crop{true, 0} << QRect(0, 0, 94, 100);
+    QTest::addRow("wide, right end") << QSize(300, 100) << Crop{true, 1} << QRect(206, 0, 94, 100);
+    QTest::addRow("tall, centred") << QSize(100, 300) << Crop{true, 0.5} << QRect(0, 97, 100, 107);
+}
+
+void TestEditor::keptPart()
+{
+    QFETCH(QSize, size);
+    QFETCH(Crop, crop);
+    QTEST(keptRect(size, crop, Shape), "kept");
+}
+
 void TestEditor::pictures_data()
 {
     QTest::addColumn<QByteArray>("source");
@@ -213,6 +236,9 @@ void TestEditor::pictures_data()
         wide.save(&b, "PNG");
     }
     QTest::addRow("png to jpeg") << png << false << QSize(600, 400);
+    QFile heic(QFINDTESTDATA("foto.heic")); // made by heif-enc from a 64 x 48 picture
+    QVERIFY(heic.open(QIODevice::ReadOnly));
+    QTest::addRow("HEIC to jpeg") << heic.readAll() << false << QSize(64, 48);
     // 400 high in the boxes' shape: 400 * 121 / 129 = 375.2 wide.
     QTest::addRow("wide cropped to the boxes") << jpegBytes(wide, 80) << true << QSize(375, 400);
 }
