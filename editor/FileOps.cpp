@@ -31,11 +31,18 @@ QString systemCause(int error)
     }
 }
 
+namespace {
+QString failure(const QString &path, int error)
+{
+    return QStringLiteral("File: %1\nCausa: %2").arg(path, systemCause(error));
+}
+} // namespace
+
 QString DiskFileOps::makeDir(const QString &path)
 {
     if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST)
-        return QFileInfo(path).isDir() ? QString() : systemCause(EEXIST);
-    return systemCause(errno);
+        return QFileInfo(path).isDir() ? QString() : failure(path, EEXIST);
+    return failure(path, errno);
 }
 
 QString DiskFileOps::writeFile(const QString &path, const QByteArray &data)
@@ -43,7 +50,7 @@ QString DiskFileOps::writeFile(const QString &path, const QByteArray &data)
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
-        return systemCause(errno);
+        return failure(path, errno);
     qsizetype done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
@@ -52,24 +59,24 @@ QString DiskFileOps::writeFile(const QString &path, const QByteArray &data)
         if (n <= 0) {
             const int error = n < 0 ? errno : ENOSPC;
             ::close(fd);
-            return systemCause(error);
+            return failure(path, error);
         }
         done += n;
     }
     const int synced = ::fsync(fd) == 0 ? 0 : errno;
     const int closed = ::close(fd) == 0 ? 0 : errno;
-    return synced ? systemCause(synced) : closed ? systemCause(closed) : QString();
+    return synced ? failure(path, synced) : closed ? failure(path, closed) : QString();
 }
 
 QString DiskFileOps::syncDir(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return systemCause(errno);
+        return failure(path, errno);
     // Some file systems (FAT on a USB stick) cannot flush a folder; its entries go with the files.
     const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
-    return error ? systemCause(error) : QString();
+    return error ? failure(path, error) : QString();
 }
 
 QString DiskFileOps::exchange(const QString &a, const QString &b)
@@ -79,7 +86,7 @@ QString DiskFileOps::exchange(const QString &a, const QString &b)
         == 0)
         return {};
     return errno == EINVAL || errno == ENOSYS ? QString::fromLatin1(Unsupported)
-                                              : systemCause(errno);
+                                              : failure(a, errno);
 }
 
 QString DiskFileOps::rename(const QString &from, const QString &to)
@@ -92,7 +99,7 @@ QString DiskFileOps::rename(const QString &from, const QString &to)
     if ((errno == EINVAL || errno == ENOSYS)
         && ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return {};
-    return systemCause(errno);
+    return failure(from, errno);
 }
 
 QString DiskFileOps::removeTree(const QString &path)
@@ -102,5 +109,5 @@ QString DiskFileOps::removeTree(const QString &path)
         return {};
     const bool removed =
         info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
-    return removed ? QString() : QStringLiteral("non si è potuto togliere %1").arg(path);
+    return removed ? QString() : failure(path, EIO);
 }

@@ -154,6 +154,8 @@ QString recoverFolder(const QString &folder, FileOps &ops)
             cause = ops.removeTree(within(folder, part));
     if (cause.isEmpty())
         cause = ops.syncDir(within(folder, Hidden));
+    // A first save that failed leaves nothing behind; rmdir keeps a folder that holds a backup.
+    QDir(folder).rmdir(Hidden);
     return cause;
 }
 

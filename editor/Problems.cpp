@@ -14,8 +14,11 @@ QList<Problem> listProblems(const QList<Entry> &entries, const ExerciseFacts &fa
         auto add = [&](bool blocking, const QString &text) { out.append({row, blocking, text}); };
         if (e.word.contains(u'"'))
             add(true, QStringLiteral("Le virgolette doppie (\") non possono stare in una parola."));
-        if (e.word.contains(u'\n') || e.word.contains(u'\r') || e.word.contains(u'\t'))
-            add(true, QStringLiteral("La parola contiene un a capo o una tabulazione."));
+        // The list's reader refuses control characters other than a tab, and a line end splits
+        // the word.
+        if (std::any_of(e.word.begin(), e.word.end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control && c != u'\t'; }))
+            add(true, QStringLiteral("La parola contiene un a capo o un carattere di controllo."));
         if (e.picture.isEmpty())
             add(true, QStringLiteral("Manca l'immagine."));
         else if (unreadable.contains(row))

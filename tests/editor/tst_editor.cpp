@@ -101,6 +101,8 @@ private slots:
     void keptPart();
     void pictures_data();
     void pictures();
+    void saveRefused_data();
+    void saveRefused();
     void saveFailsAtEveryStep_data();
     void saveFailsAtEveryStep();
 };
@@ -177,6 +179,7 @@ void TestEditor::problems_data()
     QTest::addRow("150 words") << many.mid(0, 150) << QStringList{};
     QTest::addRow("151 words") << many << QStringList{"-1:B"};
     QTest::addRow("double quote") << (QStringList(six) << "il \"re\"") << QStringList{"6:B"};
+    QTest::addRow("line end") << (QStringList(six) << "a\nb") << QStringList{"6:B"};
     QTest::addRow("no picture") << (QStringList(six) << "sette-") << QStringList{"6:B"};
     QTest::addRow("empty word") << (QStringList(six) << " ") << QStringList{"6:W"};
     QTest::addRow("equal words") << (QStringList(six) << "due") << QStringList{"6:W"};
@@ -262,6 +265,31 @@ void TestEditor::pictures()
     QCOMPARE(reader.format(), QByteArray("jpeg"));
     QCOMPARE(reader.transformation(), QImageIOHandler::TransformationNone);
     QCOMPARE(reader.size(), size);
+}
+
+void TestEditor::saveRefused_data()
+{
+    QTest::addColumn<bool>("folderGone");
+    QTest::addColumn<QString>("named"); // the file the cause names, under the test's folder
+    QTest::addRow("folder removed while open") << true << "cartella";
+    QTest::addRow("picture removed since added") << false << "foto.jpg";
+}
+
+void TestEditor::saveRefused()
+{
+    QFETCH(bool, folderGone);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    if (folderGone)
+        writeBytes(dir.filePath("foto.jpg"), jpegBytes(photoLikeImage({64, 48}, 1), 80));
+    else
+        QVERIFY(QDir().mkpath(dir.filePath("cartella")));
+    DiskFileOps disk;
+    const QString cause =
+        saveFolder(dir.filePath("cartella"), {{"mela", dir.filePath("foto.jpg"), {}}}, Shape, disk);
+    QVERIFY2(cause.startsWith("File: " + dir.filePath(named)), qPrintable(cause));
+    QVERIFY(QDir(dir.filePath("cartella"))
+                .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 void TestEditor::saveFailsAtEveryStep_data()
