@@ -178,6 +178,8 @@ QVariant EntryTable::data(const QModelIndex &index, int role) const
             return e.word;
         break;
     case CropColumn:
+        if (e.picture.isEmpty())
+            break;
         if (role == Qt::CheckStateRole)
             return e.crop.enabled ? Qt::Checked : Qt::Unchecked;
         if (role == Qt::DisplayRole)

@@ -27,13 +27,14 @@ QList<Problem> listProblems(const QList<Entry> &entries, const ExerciseFacts &fa
             add(false, QStringLiteral("La parola è vuota."));
         else if (first.contains(e.word))
             add(false, QStringLiteral("La parola è uguale a quella della riga %1: nell'esercizio "
-                                      "«la parola dell'immagine» valgono giuste tutte e due.")
+                                      "«Diveva l'immagine alla parola» valgono giuste tutte e due.")
                            .arg(first[e.word] + 1));
         else
             first.insert(e.word, row);
         if (facts.wordWidth && facts.wordWidth(e.word) > facts.wordLabelWidth)
-            add(false, QStringLiteral("La parola è troppo larga: nell'esercizio «l'immagine della "
-                                      "parola» si vedrà tagliata."));
+            add(false,
+                QStringLiteral("La parola è troppo larga: nell'esercizio «Riconosci l'immagine "
+                               "corrispondente alla parola» si vedrà tagliata."));
     }
     if (entries.size() > WordList::Capacity)
         out.append({-1, true,
