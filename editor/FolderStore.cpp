@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QtConcurrent>
 
 using namespace EditorFolder;
 
@@ -175,9 +176,12 @@ QString saveFolder(const QString &folder, const QList<Entry> &entries, QSize sha
     bool committed = false;
     step(ops.makeDir(within(folder, Hidden))) && step(ops.makeDir(staged))
         && step(ops.makeDir(staged + u'/' + PicturesName));
+    // Pictures are made on every core, in order, and written one by one as they come.
+    QFuture<ExportedPicture> pictures = QtConcurrent::mapped(
+        entries, [shape](const Entry &e) { return exportPicture(e.picture, e.crop, shape); });
     for (int k = 1; k <= entries.size() && cause.isEmpty(); ++k) {
         const Entry &e = entries[k - 1];
-        const ExportedPicture picture = exportPicture(e.picture, e.crop, shape);
+        const ExportedPicture picture = pictures.resultAt(k - 1);
         if (!picture.ok())
             cause = QStringLiteral("File: %1\nCausa: %2").arg(e.picture, picture.cause);
         else
@@ -185,6 +189,8 @@ QString saveFolder(const QString &folder, const QList<Entry> &entries, QSize sha
         if (progress)
             progress(k, entries.size());
     }
+    pictures.cancel();
+    pictures.waitForFinished();
     QStringList words;
     for (const Entry &e : entries)
         words.append(e.word);
