@@ -240,11 +240,12 @@ bool EditorWindow::openFolder(const QString &folder)
     m_importKind = Import::Open;
     m_importFolder = folder;
     const QSize shape = m_table->facts().pictureShape;
-    m_import.setFuture(QtConcurrent::mapped(loaded.entries, [shape](const Entry &e) {
-        return std::pair(e, e.picture.isEmpty() ? Thumbnail{}
-                                                : makeThumbnail(e.picture, e.crop, shape,
-                                                                EntryTable::ThumbnailHeight));
-    }));
+    m_import.setFuture(
+        QtConcurrent::mapped(pictureThreads(), loaded.entries, [shape](const Entry &e) {
+            return std::pair(e, e.picture.isEmpty() ? Thumbnail{}
+                                                    : makeThumbnail(e.picture, e.crop, shape,
+                                                                    EntryTable::ThumbnailHeight));
+        }));
     showProgress(tr("Lettura delle immagini della cartella…"), int(loaded.entries.size()));
     return true;
 }
@@ -296,7 +297,7 @@ void EditorWindow::addFiles(const QStringList &paths, int row, bool replace)
     m_importKind = replace ? Import::Replace : Import::Add;
     m_importRow = row < 0 ? m_table->rowCount() : row;
     const QSize shape = m_table->facts().pictureShape;
-    m_import.setFuture(QtConcurrent::mapped(files, [shape](const QString &path) {
+    m_import.setFuture(QtConcurrent::mapped(pictureThreads(), files, [shape](const QString &path) {
         const Entry e{wordFromFileName(path), path, {}};
         return std::pair(e, makeThumbnail(path, e.crop, shape, EntryTable::ThumbnailHeight));
     }));

@@ -4,6 +4,7 @@
 #include "core/WordList.h"
 #include "editor/ListFile.h"
 #include "editor/PictureExport.h"
+#include "editor/Thumbnails.h"
 #include "pictures/PictureDecoder.h"
 
 #include <QCryptographicHash>
@@ -177,8 +178,10 @@ QString saveFolder(const QString &folder, const QList<Entry> &entries, QSize sha
     step(ops.makeDir(within(folder, Hidden))) && step(ops.makeDir(staged))
         && step(ops.makeDir(staged + u'/' + PicturesName));
     // Pictures are made on every core, in order, and written one by one as they come.
-    QFuture<ExportedPicture> pictures = QtConcurrent::mapped(
-        entries, [shape](const Entry &e) { return exportPicture(e.picture, e.crop, shape); });
+    QFuture<ExportedPicture> pictures =
+        QtConcurrent::mapped(pictureThreads(), entries, [shape](const Entry &e) {
+            return exportPicture(e.picture, e.crop, shape);
+        });
     for (int k = 1; k <= entries.size() && cause.isEmpty(); ++k) {
         const Entry &e = entries[k - 1];
         const ExportedPicture picture = pictures.resultAt(k - 1);

@@ -24,7 +24,7 @@ bool isHeic(const QByteArray &data)
            != heif_filetype_no;
 }
 
-HeicImage decodeHeic(const QByteArray &data)
+HeicImage decodeHeic(const QByteArray &data, int smallest)
 {
     std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(),
                                                                         heif_context_free);
@@ -38,6 +38,17 @@ HeicImage decodeHeic(const QByteArray &data)
         return {{}, failed(error)};
     std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> handle(
         rawHandle, heif_image_handle_release);
+    heif_item_id thumbnailId = 0;
+    heif_image_handle *thumbnail = nullptr;
+    if (smallest > 0 && heif_image_handle_get_list_of_thumbnail_IDs(rawHandle, &thumbnailId, 1) == 1
+        && heif_image_handle_get_thumbnail(rawHandle, thumbnailId, &thumbnail).code
+               == heif_error_Ok) {
+        if (qMax(heif_image_handle_get_width(thumbnail), heif_image_handle_get_height(thumbnail))
+            >= smallest)
+            handle.reset(rawHandle = thumbnail);
+        else
+            heif_image_handle_release(thumbnail);
+    }
     if (qint64(heif_image_handle_get_width(rawHandle)) * heif_image_handle_get_height(rawHandle)
         > MaxHeicPixels)
         return {{}, QStringLiteral("l'immagine è troppo grande")};

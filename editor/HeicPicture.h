@@ -12,4 +12,6 @@ struct HeicImage {
     QImage image;
     QString cause;
 };
-HeicImage decodeHeic(const QByteArray &data);
+// With smallest > 0, the picture's own thumbnail (phones store one) stands in for it when its
+// longer side reaches smallest: a fraction of the work, for the editor's thumbnails.
+HeicImage decodeHeic(const QByteArray &data, int smallest = 0);

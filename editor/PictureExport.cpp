@@ -38,7 +38,7 @@ RenderedPicture renderPicture(const QByteArray &data, const Crop &crop, QSize sh
 {
     RenderedPicture out;
     if (isHeic(data)) {
-        HeicImage heic = decodeHeic(data);
+        HeicImage heic = decodeHeic(data, longest < MaxSavedSide ? longest : 0);
         out.cause = heic.cause;
         out.fullSize = heic.image.size();
         if (!heic.image.isNull()) {

@@ -49,3 +49,9 @@ bool isPictureName(const QString &path)
     return suffix == "heic" || suffix == "heif"
            || QImageReader::supportedImageFormats().contains(suffix);
 }
+
+QThreadPool *pictureThreads()
+{
+    static QThreadPool pool;
+    return &pool;
+}

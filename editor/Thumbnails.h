@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QThreadPool>
 
 // A row's picture as the child will see it: the kept part stretched to the boxes' shape, at
 // height pixels high; or why the picture cannot be read.
@@ -20,3 +21,7 @@ QString thumbnailKey(const Entry &entry);
 // Picture files the editor can add: their names, for the file dialog's filter and for drops.
 QStringList pictureNameFilters();
 bool isPictureName(const QString &path);
+
+// The threads that read and write the editor's pictures. Not Qt's global pool: Qt's painting
+// uses that one, and the window would wait behind a long import to draw its progress bar.
+QThreadPool *pictureThreads();
