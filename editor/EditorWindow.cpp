@@ -124,6 +124,7 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
             [this] { emit m_cropPosition->valueChanged(m_cropPosition->value()); });
     connect(&m_import, &QFutureWatcherBase::finished, this, &EditorWindow::importDone);
 
+    m_view->setFocus();
     resize(900, 640);
     updateState();
     updateCropControls();

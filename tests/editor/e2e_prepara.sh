@@ -35,8 +35,7 @@ kill "$APP_PID"; wait "$APP_PID" 2>/dev/null
 "$prepara" "$folder" 2>>"$work/stderr.txt" &
 APP_PID=$!
 editor=$(wait_window '^classe prima — Diveva – prepara gli esercizi$')
-click "$editor" 180 127                          # the first row's word
-press "$editor" alt+Down
+press "$editor" ctrl+Home alt+Down              # the first row one down
 wait_window '^classe prima\* — Diveva' >/dev/null
 press "$editor" ctrl+s
 wait_window '^classe prima — Diveva – prepara gli esercizi$' >/dev/null
