@@ -274,9 +274,12 @@ bool EntryTable::dropMimeData(const QMimeData *data, Qt::DropAction, int row, in
     if (!data->hasFormat(QString::fromLatin1(RowMime)))
         return false;
     const int from = data->data(QString::fromLatin1(RowMime)).toInt();
-    int to = parent.isValid() ? parent.row() : row < 0 ? rowCount() - 1 : row;
-    if (to > from && !parent.isValid())
-        --to; // dropped between rows: the row itself no longer counts
+    // Dropped on a row: it takes that row's place; between rows: before row, where the dragged
+    // row itself no longer counts; below the last: at the end.
+    const int to = parent.isValid() ? parent.row()
+                   : row < 0        ? rowCount() - 1
+                   : row > from     ? row - 1
+                                    : row;
     moveEntry(from, to);
     // Not accepted as a move: the view would otherwise remove the dragged row afterwards.
     return false;
