@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 // A teacher's session, through the window's own keys: add pictures, edit a word, reorder, undo,
@@ -102,6 +103,16 @@ void TestEditorWindow::sessionGivesTheSameFolder()
     const QStringList expected{"cane", "luna", "gatto nero", "topo", "mela", "pane", "sole"};
     QCOMPARE(words(w), expected);
     QVERIFY(w.isWindowModified());
+    // Closing with changes not saved asks first; Esc (Annulla) keeps the window and its rows.
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *question = QApplication::activeModalWidget();
+        asked = question != nullptr;
+        if (question)
+            QTest::keyClick(question, Qt::Key_Escape);
+    });
+    QVERIFY(!w.close());
+    QVERIFY(asked);
 
     QVERIFY(w.saveTo(folder));
     QVERIFY(!w.isWindowModified());
