@@ -1,0 +1,286 @@
+#include "editor/EntryTable.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QIODevice>
+#include <QMimeData>
+#include <QUndoCommand>
+#include <QUrl>
+
+// Every step keeps the whole list before and after it: at most 150 short rows, and undo can never
+// drift from what the teacher saw.
+class EntrySnapshot : public QUndoCommand {
+public:
+    EntrySnapshot(EntryTable *table, const QString &text, QList<Entry> before, QList<Entry> after)
+        : QUndoCommand(text), m_table(table), m_before(std::move(before)), m_after(std::move(after))
+    {
+    }
+    void undo() override { m_table->apply(m_before); }
+    void redo() override { m_table->apply(m_after); }
+
+private:
+    EntryTable *m_table;
+    QList<Entry> m_before, m_after;
+};
+
+namespace {
+const char *RowMime = "application/x-diveva-riga";
+}
+
+EntryTable::EntryTable(ExerciseFacts facts, QObject *parent)
+    : QAbstractTableModel(parent), m_facts(std::move(facts))
+{
+    updateProblems();
+}
+
+Thumbnail EntryTable::thumbnail(const Entry &entry) const
+{
+    if (entry.picture.isEmpty())
+        return {};
+    const QString key = thumbnailKey(entry);
+    auto found = m_thumbnails.constFind(key);
+    if (found == m_thumbnails.constEnd())
+        found = m_thumbnails.insert(
+            key, makeThumbnail(entry.picture, entry.crop, m_facts.pictureShape, ThumbnailHeight));
+    return *found;
+}
+
+void EntryTable::addThumbnail(const Entry &entry, const Thumbnail &thumbnail)
+{
+    m_thumbnails.insert(thumbnailKey(entry), thumbnail);
+}
+
+void EntryTable::forgetThumbnailsUnder(const QString &folder)
+{
+    m_thumbnails.removeIf([&](const auto &item) { return item.key().startsWith(folder + u'/'); });
+}
+
+void EntryTable::setWord(int row, const QString &word)
+{
+    if (m_entries.value(row).word == word)
+        return;
+    QList<Entry> after = m_entries;
+    after[row].word = word;
+    change(tr("Modifica della parola %1").arg(row + 1), after);
+}
+
+void EntryTable::insertEntries(int row, const QList<Entry> &entries)
+{
+    QList<Entry> after = m_entries;
+    row = qBound(0, row, int(after.size()));
+    for (int i = 0; i < entries.size(); ++i)
+        after.insert(row + i, entries[i]);
+    change(tr("Aggiunta di %n immagini", nullptr, int(entries.size())), after);
+}
+
+void EntryTable::removeEntries(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QList<Entry> after = m_entries;
+    for (int row : rows)
+        if (row >= 0 && row < after.size())
+            after.removeAt(row);
+    if (after.size() != m_entries.size())
+        change(tr("Eliminazione di %n righe", nullptr, int(rows.size())), after);
+}
+
+void EntryTable::moveEntry(int from, int to)
+{
+    if (from < 0 || from >= m_entries.size() || to < 0 || to >= m_entries.size() || from == to)
+        return;
+    QList<Entry> after = m_entries;
+    after.move(from, to);
+    change(tr("Spostamento della riga %1").arg(from + 1), after);
+}
+
+void EntryTable::setPicture(int row, const QString &path)
+{
+    QList<Entry> after = m_entries;
+    after[row].picture = path;
+    after[row].crop = {};
+    change(tr("Nuova immagine alla riga %1").arg(row + 1), after);
+}
+
+void EntryTable::setCrop(int row, const Crop &crop)
+{
+    if (m_entries.value(row).crop == crop)
+        return;
+    QList<Entry> after = m_entries;
+    after[row].crop = crop;
+    change(tr("Ritaglio della riga %1").arg(row + 1), after);
+}
+
+void EntryTable::reset(const QList<Entry> &entries)
+{
+    m_undo.clear();
+    apply(entries);
+    m_undo.setClean();
+}
+
+void EntryTable::change(const QString &text, const QList<Entry> &after)
+{
+    m_undo.push(new EntrySnapshot(this, text, m_entries, after));
+}
+
+void EntryTable::apply(const QList<Entry> &entries)
+{
+    if (entries.size() == m_entries.size()) {
+        m_entries = entries;
+        if (!m_entries.isEmpty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    } else {
+        beginResetModel();
+        m_entries = entries;
+        endResetModel();
+    }
+    updateProblems();
+}
+
+void EntryTable::updateProblems()
+{
+    QHash<int, QString> unreadable;
+    for (int row = 0; row < m_entries.size(); ++row) {
+        const Thumbnail t = thumbnail(m_entries[row]);
+        if (!t.cause.isEmpty())
+            unreadable.insert(row, t.cause);
+    }
+    m_problems = listProblems(m_entries, m_facts, unreadable);
+    if (!m_entries.isEmpty())
+        emit dataChanged(index(0, ProblemColumn), index(rowCount() - 1, ProblemColumn));
+    emit problemsChanged();
+}
+
+int EntryTable::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int EntryTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant EntryTable::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_entries.size())
+        return {};
+    const Entry &e = m_entries[index.row()];
+    switch (index.column()) {
+    case PictureColumn:
+        if (role == Qt::DecorationRole)
+            return thumbnail(e).image;
+        if (role == Qt::ToolTipRole)
+            return e.picture;
+        break;
+    case WordColumn:
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return e.word;
+        break;
+    case CropColumn:
+        if (e.picture.isEmpty())
+            break;
+        if (role == Qt::CheckStateRole)
+            return e.crop.enabled ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::DisplayRole)
+            return tr("ritaglia");
+        break;
+    case ProblemColumn: {
+        QStringList texts;
+        bool blocking = false;
+        for (const Problem &p : m_problems)
+            if (p.row == index.row()) {
+                texts << p.text;
+                blocking = blocking || p.blocking;
+            }
+        if (role == Qt::DisplayRole)
+            return texts.join(u'\n');
+        if (role == Qt::ForegroundRole && !texts.isEmpty())
+            return QBrush(blocking ? QColor(0xb0, 0, 0) : QColor(0x9a, 0x5b, 0));
+        break;
+    }
+    }
+    return {};
+}
+
+QVariant EntryTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1; // the picture's number in jpg/
+    static const char *titles[] = {"Immagine", "Parola", "Ritaglio", "Problemi"};
+    return tr(titles[section]);
+}
+
+Qt::ItemFlags EntryTable::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index) | Qt::ItemIsDropEnabled;
+    if (!index.isValid())
+        return f;
+    f |= Qt::ItemIsDragEnabled;
+    if (index.column() == WordColumn)
+        f |= Qt::ItemIsEditable;
+    if (index.column() == CropColumn && !m_entries[index.row()].picture.isEmpty())
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+bool EntryTable::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid())
+        return false;
+    if (index.column() == WordColumn && role == Qt::EditRole) {
+        setWord(index.row(), value.toString());
+        return true;
+    }
+    if (index.column() == CropColumn && role == Qt::CheckStateRole) {
+        Crop crop = m_entries[index.row()].crop;
+        crop.enabled = value.toInt() == Qt::Checked;
+        setCrop(index.row(), crop);
+        return true;
+    }
+    return false;
+}
+
+Qt::DropActions EntryTable::supportedDropActions() const { return Qt::MoveAction | Qt::CopyAction; }
+
+QStringList EntryTable::mimeTypes() const
+{
+    return {QString::fromLatin1(RowMime), QStringLiteral("text/uri-list")};
+}
+
+QMimeData *EntryTable::mimeData(const QModelIndexList &indexes) const
+{
+    if (indexes.isEmpty())
+        return nullptr;
+    auto *data = new QMimeData;
+    data->setData(QString::fromLatin1(RowMime), QByteArray::number(indexes.first().row()));
+    return data;
+}
+
+bool EntryTable::dropMimeData(const QMimeData *data, Qt::DropAction, int row, int,
+                              const QModelIndex &parent)
+{
+    if (data->hasUrls()) {
+        QStringList paths;
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                paths << url.toLocalFile();
+        const bool onRow = parent.isValid() && paths.size() == 1;
+        emit filesDropped(paths, onRow ? parent.row() : row < 0 ? rowCount() : row, onRow);
+        return !paths.isEmpty();
+    }
+    if (!data->hasFormat(QString::fromLatin1(RowMime)))
+        return false;
+    const int from = data->data(QString::fromLatin1(RowMime)).toInt();
+    // Dropped on a row: it takes that row's place; between rows: before row, where the dragged
+    // row itself no longer counts; below the last: at the end.
+    const int to = parent.isValid() ? parent.row()
+                   : row < 0        ? rowCount() - 1
+                   : row > from     ? row - 1
+                                    : row;
+    moveEntry(from, to);
+    // Not accepted as a move: the view would otherwise remove the dragged row afterwards.
+    return false;
+}
