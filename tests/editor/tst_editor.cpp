@@ -226,10 +226,10 @@ void TestEditor::pictures_data()
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<bool>("cropped");
     QTest::addColumn<QSize>("size"); // of the saved picture; empty: the same bytes
-    const QImage wide = photoLikeImage(QSize(600, 400), 1);
+    const QImage wide = noisyImage(QSize(600, 400), 1);
     QTest::addRow("small upright jpeg copied") << jpegBytes(wide, 80) << false << QSize();
     QTest::addRow("large jpeg scaled")
-        << jpegBytes(photoLikeImage(QSize(2000, 1500), 2), 80) << false << QSize(1024, 768);
+        << jpegBytes(noisyImage(QSize(2000, 1500), 2), 80) << false << QSize(1024, 768);
     QTest::addRow("EXIF turned") << withExifOrientation(jpegBytes(wide, 80), 6) << false
                                  << QSize(400, 600);
     QByteArray png;
@@ -281,7 +281,7 @@ void TestEditor::saveRefused()
     QFETCH(QString, named);
     QTemporaryDir dir;
     if (folderGone)
-        writeBytes(dir.filePath("foto.jpg"), jpegBytes(photoLikeImage({64, 48}, 1), 80));
+        writeBytes(dir.filePath("foto.jpg"), jpegBytes(noisyImage({64, 48}, 1), 80));
     else
         QVERIFY(QDir().mkpath(dir.filePath("cartella")));
     DiskFileOps disk;
@@ -316,9 +316,9 @@ void TestEditor::saveFailsAtEveryStep()
     QList<Entry> entries;
     for (int i = 1; i <= 3; ++i) {
         writeBytes(old + jpg + QStringLiteral("%1.JPG").arg(i),
-                   jpegBytes(photoLikeImage({64, 48}, i), 80));
+                   jpegBytes(noisyImage({64, 48}, i), 80));
         writeBytes(photos + QStringLiteral("/%1.jpg").arg(i),
-                   jpegBytes(photoLikeImage({1200, 900}, 10 + i), 80));
+                   jpegBytes(noisyImage({1200, 900}, 10 + i), 80));
         entries.append({QStringLiteral("nuova %1").arg(i),
                         photos + QStringLiteral("/%1.jpg").arg(i),
                         {i == 2, 0.3}});

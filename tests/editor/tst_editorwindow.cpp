@@ -63,7 +63,7 @@ void TestEditorWindow::sessionGivesTheSameFolder()
         files << dir.filePath(names[i]);
         QFile f(files.last());
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(jpegBytes(photoLikeImage({160 + 40 * i, 120}, i), 85));
+        f.write(jpegBytes(noisyImage({160 + 40 * i, 120}, i), 85));
     }
     const QString folder = dir.filePath("classe");
     QVERIFY(QDir().mkpath(folder));

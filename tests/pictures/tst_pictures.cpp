@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QImageWriter>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QStandardPaths>
 #include <QTest>
@@ -116,16 +115,6 @@ qint64 peakMemory(bool reset = false)
 
 bool isRed(QColor c) { return c.red() > 200 && c.blue() < 60; }
 
-// Random pixels: a JPEG of them is mostly coded data, and no two boxes of it look alike.
-QImage noise(QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator generator(2);
-    for (int y = 0; y < size.height(); ++y)
-        generator.fillRange(reinterpret_cast<quint32 *>(image.scanLine(y)), size.width());
-    return image;
-}
-
 } // namespace
 
 class TestPictures : public QObject {
@@ -162,7 +151,7 @@ void TestPictures::files_data()
     QTest::addRow("cut short in the header")
         << jpeg.left(100) << "" << "non è un'immagine valida (l'intestazione JPEG non si legge)"
         << true << 0;
-    const QByteArray noisy = jpegBytes(noise(QSize(200, 150)), 90);
+    const QByteArray noisy = jpegBytes(noisyImage(QSize(200, 150), 2), 90);
     QTest::addRow("cut short") << noisy.left(noisy.size() / 2) << "" << cut << true << 0;
     QTest::addRow("progressive, cut short")
         << progressive.left(progressive.size() * 6 / 10) << "" << cut << true << 0;
@@ -276,7 +265,7 @@ void TestPictures::oneDecodeServesEveryBox()
     // Each box gets what a direct read at its size gives.
     TestFolder folder;
     const QString path = folder.path() + "/jpg/1.jpg";
-    writeFile(path, jpegBytes(noise(QSize(2400, 1800)), 90));
+    writeFile(path, jpegBytes(noisyImage(QSize(2400, 1800), 5), 90));
     PictureCache cache;
     const QList<QSize> boxes = {{145, 145}, {153, 161}, {121, 129}};
     cache.warmUp({path}, boxes);
@@ -313,7 +302,7 @@ void TestPictures::cacheFollowsTheFolder()
     QCOMPARE(shown(), 1);
     QCOMPARE(cache.decodeCount(), 3);
 
-    const QByteArray whole = jpegBytes(noise(QSize(200, 150)), 90);
+    const QByteArray whole = jpegBytes(noisyImage(QSize(200, 150), 2), 90);
     for (const QByteArray &bytes : {whole.left(whole.size() / 2), QByteArray()}) {
         if (bytes.isEmpty())
             QVERIFY(QFile::remove(path));

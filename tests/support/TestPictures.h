@@ -7,6 +7,9 @@
 // Pictures made by the tests and the benchmark: JPEG bytes, with an EXIF orientation, and a
 // decoder's worst case.
 
+// Random pixels, the same for the same seed: a JPEG of them is mostly coded data.
+QImage noisyImage(QSize size, quint32 seed);
+
 QByteArray jpegBytes(const QImage &image, int quality);
 
 // The JPEG with an EXIF block (APP1, right after the start marker) holding only the orientation
