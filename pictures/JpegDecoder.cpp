@@ -128,9 +128,9 @@ void readHeader(Session &s)
     jpeg_create_decompress(&s.cinfo);
     if (s.device) {
         // In the library's pool, freed with the decompressor.
-        auto *source = new ((*s.cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&s.cinfo),
-                                                         JPOOL_PERMANENT, sizeof(DeviceSource)))
-            DeviceSource;
+        auto *source =
+            new ((*s.cinfo.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&s.cinfo),
+                                             JPOOL_PERMANENT, sizeof(DeviceSource))) DeviceSource;
         source->pub.init_source = [](j_decompress_ptr) {};
         source->pub.fill_input_buffer = DeviceSource::fill;
         source->pub.skip_input_data = DeviceSource::skip;
@@ -175,7 +175,7 @@ void decodeRows(Session &s)
     jpeg_decompress_struct &c = s.cinfo;
     jpeg_start_decompress(&c);
     JSAMPARRAY cmykRow = isCmyk(c) ? (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c),
-                                                             JPOOL_IMAGE, c.output_width * 4, 1)
+                                                            JPOOL_IMAGE, c.output_width * 4, 1)
                                    : nullptr;
     while (c.output_scanline < c.output_height) {
         uchar *line = s.image->scanLine(int(c.output_scanline));
@@ -198,7 +198,10 @@ void decodeRows(Session &s)
 
 } // namespace
 
-QString jpegTruncatedCause() { return QStringLiteral("l'immagine è incompleta (il file è troncato)"); }
+QString jpegTruncatedCause()
+{
+    return QStringLiteral("l'immagine è incompleta (il file è troncato)");
+}
 
 JpegHeader readJpegHeader(QIODevice &device)
 {

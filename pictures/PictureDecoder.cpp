@@ -17,8 +17,8 @@ namespace {
 // picture by a smooth scale, so one decode serves all sizes at the same quality.
 int dctEighths(QSize stored, QSize largest)
 {
-    const double f = qMin(double(stored.width()) / largest.width(),
-                          double(stored.height()) / largest.height());
+    const double f =
+        qMin(double(stored.width()) / largest.width(), double(stored.height()) / largest.height());
     return qBound(1, int(std::ceil(8 / f)), 8);
 }
 
@@ -58,9 +58,8 @@ PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &
             QImageReader(&buffer, "jpeg").transformation();
         QSize largest(1, 1);
         for (const QSize &s : pixelSizes)
-            largest = largest.expandedTo(turn & QImageIOHandler::TransformationRotate90
-                                             ? s.transposed()
-                                             : s);
+            largest = largest.expandedTo(
+                turn & QImageIOHandler::TransformationRotate90 ? s.transposed() : s);
         JpegImage jpeg = decodeJpeg(data, dctEighths(header.size, largest), memory.bytes());
         if (!jpeg.cause.isEmpty()) {
             out.cause = jpeg.cause;

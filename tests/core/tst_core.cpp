@@ -83,10 +83,9 @@ void TestCore::wordList_data()
         << QByteArray("mela\r\n\"gatto\r\npane") << QStringList{"mela", "gatto\r\npane"} << "";
     QTest::addRow("Windows-1252") << QByteArray("pi\xF9\r\n\x80 5\r\n\x93x\x94")
                                   << QStringList{"più", "€ 5", "“x”"} << "";
-    QTest::addRow("UTF-8 with byte-order mark")
-        << QByteArray("\xEF\xBB\xBF"
-                      "citt\xC3\xA0")
-        << QStringList{"città"} << "";
+    QTest::addRow("UTF-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                              "citt\xC3\xA0")
+                                                << QStringList{"città"} << "";
     QTest::addRow("byte-order mark, then Windows-1252") << QByteArray("\xEF\xBB\xBF"
                                                                       "pi\xF9")
                                                         << QStringList{"più"} << "";
@@ -95,7 +94,8 @@ void TestCore::wordList_data()
     QTest::addRow("DOS end-of-file mark at the end")
         << QByteArray("mela\r\ngatto\r\n\x1A") << QStringList{"mela", "gatto"} << "";
     QTest::addRow("150 fields") << numbered(150, "\r\n") << numbers(150) << "";
-    const QString tooMany = QStringLiteral("l'elenco contiene più di 150 parole (il massimo è 150)");
+    const QString tooMany =
+        QStringLiteral("l'elenco contiene più di 150 parole (il massimo è 150)");
     QTest::addRow("151 fields") << numbered(151, "") << QStringList{} << tooMany;
     QTest::addRow("150 fields, then an empty line")
         << numbered(150, "\r\n\r\n") << QStringList{} << tooMany;
@@ -136,15 +136,17 @@ void TestCore::files_data()
                             << "non è un file normale (è un socket)";
     QTest::addRow("link to a device") << "device"
                                       << "non è un file normale (è un dispositivo)";
-    QTest::addRow("link to nothing") << "dangling"
-                                     << "è un collegamento simbolico a un file che non esiste (%1/altrove)";
+    QTest::addRow("link to nothing")
+        << "dangling"
+        << "è un collegamento simbolico a un file che non esiste (%1/altrove)";
     QTest::addRow("circular link") << "loop"
                                    << "collegamento simbolico circolare";
     if (geteuid() != 0) // root reads through any permission bits
         QTest::addRow("unreadable") << "unreadable"
                                     << "permesso di lettura negato";
-    QTest::addRow("one byte too large") << "large"
-                                        << "il file è troppo grande (1048577 byte, al massimo 1048576)";
+    QTest::addRow("one byte too large")
+        << "large"
+        << "il file è troppo grande (1048577 byte, al massimo 1048576)";
     QTest::addRow("just under the limit") << "limit"
                                           << "";
 }
@@ -300,12 +302,14 @@ void TestCore::startUpFailures_data()
     const QString list = QStringLiteral("Impossibile leggere l'elenco delle parole.\n\nFile: "
                                         "{dir}/lista.txt\nCausa: ");
     QTest::addRow("no list") << 8 << "no list" << list + "file non trovato.";
-    QTest::addRow("151 words")
-        << 151 << "" << list + "l'elenco contiene più di 150 parole (il massimo è 150).";
+    QTest::addRow("151 words") << 151 << ""
+                               << list + "l'elenco contiene più di 150 parole (il massimo è 150).";
     QTest::addRow("empty list, no picture 1")
-        << 0 << "1" << "Un'immagine manca o non si può mostrare (1 su 1):\n\n{dir}/jpg/1.jpg: file non trovato";
+        << 0 << "1"
+        << "Un'immagine manca o non si può mostrare (1 su 1):\n\n{dir}/jpg/1.jpg: file non trovato";
     QTest::addRow("the last picture missing")
-        << 8 << "8" << "Un'immagine manca o non si può mostrare (1 su 8):\n\n{dir}/jpg/8.jpg: file non trovato";
+        << 8 << "8"
+        << "Un'immagine manca o non si può mostrare (1 su 8):\n\n{dir}/jpg/8.jpg: file non trovato";
     QString twenty = "Alcune immagini mancano o non si possono mostrare (21 su 30):\n";
     for (int n = 1; n <= 20; ++n)
         twenty += QStringLiteral("\n{dir}/jpg/%1.jpg: file non trovato").arg(n);

@@ -145,12 +145,13 @@ void TestPictures::files_data()
     const QString tooLarge = QStringLiteral("l'immagine è troppo grande ");
     const QByteArray jpeg = encoded(flat(), "JPEG");
     const QByteArray progressive = fixture("progressive");
-    QTest::addRow("zero bytes") << QByteArray() << "" << "il file è vuoto" << true << 0;
+    QTest::addRow("zero bytes") << QByteArray() << ""
+                                << "il file è vuoto" << true << 0;
     QTest::addRow("text") << QByteArray("Questa non è una foto.\r\n") << ""
                           << "non è un'immagine valida" << true << 0;
     QTest::addRow("cut short in the header")
-        << jpeg.left(100) << "" << "non è un'immagine valida (l'intestazione JPEG non si legge)"
-        << true << 0;
+        << jpeg.left(100) << ""
+        << "non è un'immagine valida (l'intestazione JPEG non si legge)" << true << 0;
     const QByteArray noisy = jpegBytes(noisyImage(QSize(200, 150), 2), 90);
     QTest::addRow("cut short") << noisy.left(noisy.size() / 2) << "" << cut << true << 0;
     QTest::addRow("progressive, cut short")
@@ -168,27 +169,33 @@ void TestPictures::files_data()
         << tooLarge + "(30000 x 30000 pixel, al massimo 250 milioni di pixel)" << true << 0;
     QTest::addRow("progressive claims 12000 x 12000, budget 128 MiB")
         << withClaimedSize(progressive, 12000, 12000) << ""
-        << tooLarge + "(12000 x 12000 pixel: per mostrarla servirebbero 428 MB di memoria, al "
-                      "massimo 128 MB)"
+        << tooLarge
+               + "(12000 x 12000 pixel: per mostrarla servirebbero 428 MB di memoria, al "
+                 "massimo 128 MB)"
         << true << 128;
     QTest::addRow("PNG claims 10000 x 10000, budget 128 MiB")
         << pngClaimingTenThousand() << ""
-        << tooLarge + "(10000 x 10000 pixel: per mostrarla servirebbero 763 MB di memoria, al "
-                      "massimo 128 MB)"
+        << tooLarge
+               + "(10000 x 10000 pixel: per mostrarla servirebbero 763 MB di memoria, al "
+                 "massimo 128 MB)"
         << true << 128;
     QTest::addRow("1000 empty scans") << manyScanJpeg(QSize(4000, 3000), 1000) << ""
                                       << "non è un'immagine valida (JPEG progressivo con più di "
                                          "40 scansioni)"
                                       << false << 0;
     // Refused for memory when each picture had a fixed 128 MiB.
-    QTest::addRow("progressive 6000 x 4000, 4:4:4")
-        << progressive444(QSize(6000, 4000)) << "" << "" << true << 0;
-    QTest::addRow("PNG named .jpg") << encoded(flat(), "PNG") << "" << "" << true << 0;
+    QTest::addRow("progressive 6000 x 4000, 4:4:4") << progressive444(QSize(6000, 4000)) << ""
+                                                    << "" << true << 0;
+    QTest::addRow("PNG named .jpg") << encoded(flat(), "PNG") << ""
+                                    << "" << true << 0;
     QTest::addRow("data after the end of the image")
-        << jpeg + QByteArray(300, '\0') + "\xFF\xDA video" << "" << "" << true << 0;
+        << jpeg + QByteArray(300, '\0') + "\xFF\xDA video"
+        << ""
+        << "" << true << 0;
     for (const char *name : {"arithmetic", "baseline-420", "cmyk", "grayscale", "grey-restarts",
                              "progressive-444", "progressive", "restart", "separate-scans"})
-        QTest::addRow("%s", name) << fixture(name) << "" << "" << true << 0;
+        QTest::addRow("%s", name) << fixture(name) << ""
+                                  << "" << true << 0;
 }
 
 void TestPictures::files()
@@ -207,8 +214,7 @@ void TestPictures::files()
     else if (kind == "huge") { // sparse: nothing is written
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MaxPictureFileBytes + 1));
-    }
-    else
+    } else
         writeFile(path, bytes);
     DecodeBudget small(qint64(budgetMiB) << 20);
     DecodeBudget &budget = budgetMiB ? small : DecodeBudget::shared();
@@ -312,12 +318,12 @@ void TestPictures::cacheFollowsTheFolder()
             shown();
             QFAIL("a bad picture was shown from the cache");
         } catch (const ScriptedFatal &fatal) {
-            QCOMPARE(fatal.report, QStringLiteral("Impossibile mostrare l'immagine 1.\n\nFile: "
-                                                  "%1\nCausa: %2.")
-                                       .arg(path, bytes.isEmpty()
-                                                      ? "file non trovato"
-                                                      : "l'immagine è incompleta (il file è "
-                                                        "troncato)"));
+            QCOMPARE(fatal.report,
+                     QStringLiteral("Impossibile mostrare l'immagine 1.\n\nFile: "
+                                    "%1\nCausa: %2.")
+                         .arg(path, bytes.isEmpty() ? "file non trovato"
+                                                    : "l'immagine è incompleta (il file è "
+                                                      "troncato)"));
         }
     }
 }
