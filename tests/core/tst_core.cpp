@@ -32,6 +32,7 @@ private slots:
     void startUpFailures_data();
     void startUpFailures();
     void theTargetLoadsBeforeTheScreenGoes();
+    void theLastWindowClosedEndsTheProgram();
 };
 
 namespace {
@@ -353,6 +354,17 @@ void TestCore::theTargetLoadsBeforeTheScreenGoes()
     run.open(ScreenId::FormTrova2);
     QCOMPARE(menus, 1);
     QCOMPARE(run.m.registry.loaded(ScreenId::FormMenu), nullptr);
+}
+
+void TestCore::theLastWindowClosedEndsTheProgram()
+{
+    TestRun run(numberedWords(8));
+    run.m.registry.show(ScreenId::FormMenu); // two screens at once, as in the middle of a switch
+    run.screen<QWidget>(ScreenId::FormAvvio)->close();
+    QCOMPARE(run.platform.endStatus, -1);
+    run.screen<QWidget>(ScreenId::FormMenu)->close();
+    QCOMPARE(run.platform.endStatus, 0);
+    QVERIFY(run.platform.questions.isEmpty());
 }
 
 QTEST_MAIN(TestCore)
