@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
 // The pool hands a task to its thread through Qt's mutex, which the thread sanitizer does not
@@ -79,14 +81,23 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     // sees a different stamp and reads it again.
     lock.unlock();
     PictureSizes decoded;
-    try {
-        ++m_decodes;
-        decoded = m_decoder(path, sizes);
-    } catch (...) {
-        lock.lock();
-        m_entries[path].decoding = false;
-        m_changed.notify_all();
-        throw;
+    decoded.images = fromDisk(path, stamp, sizes);
+    if (sizes.isEmpty() || decoded.images.contains(QImage())) {
+        const QList<QImage> stored = std::exchange(decoded.images, {});
+        try {
+            ++m_decodes;
+            decoded = m_decoder(path, sizes);
+        } catch (...) {
+            lock.lock();
+            m_entries[path].decoding = false;
+            m_changed.notify_all();
+            throw;
+        }
+        if (m_disk && decoded.ok())
+            for (qsizetype i = 0; i < sizes.size(); ++i)
+                if (stored.value(i).isNull())
+                    m_disk->write({path, stamp.size, stamp.modified, stamp.inode, sizes[i]},
+                                  decoded.images.value(i));
     }
     lock.lock();
     Entry &entry = m_entries[path];
@@ -97,6 +108,24 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     entry.images = decoded.images;
     m_changed.notify_all();
     return decoded;
+}
+
+void PictureCache::setDiskFolder(const QString &folder)
+{
+    m_disk = folder.isEmpty() ? nullptr : std::make_unique<DiskCache>(folder);
+}
+
+QList<QImage> PictureCache::fromDisk(const QString &path, const FileStamp &stamp,
+                                     const QList<QSize> &sizes) const
+{
+    QList<QImage> images(sizes.size());
+    if (!m_disk)
+        return images;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        images[i] = m_disk->read({path, stamp.size, stamp.modified, stamp.inode, sizes[i]});
+        m_diskHits += !images[i].isNull();
+    }
+    return images;
 }
 
 PictureResult PictureCache::load(const QString &path, QSize pixelSize)

@@ -1,6 +1,6 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
-    fonts-liberation2"
+    zlib1g-dev fonts-liberation2"
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n"
 TEST_PACKAGES="xvfb xauth xdotool x11-utils imagemagick libjpeg-turbo-progs libx11-dev
     libcanberra0 sound-theme-freedesktop desktop-file-utils appstream dpkg-dev file strace"
