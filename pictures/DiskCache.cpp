@@ -140,6 +140,12 @@ QImage DiskCache::read(const Key &key) const
     return image;
 }
 
+bool DiskCache::contains(const Key &key) const
+{
+    return !m_folder.isEmpty()
+           && ::access(QFile::encodeName(entryPath(key)).constData(), F_OK) == 0;
+}
+
 bool DiskCache::write(const Key &key, const QImage &source)
 {
     if (m_folder.isEmpty() || source.isNull() || source.size() != key.pixelSize)

@@ -42,6 +42,8 @@ public:
 
     // The image stored for key, or a null image.
     QImage read(const Key &key) const;
+    // Whether an entry for key is there, unchecked.
+    bool contains(const Key &key) const;
     // Stores image for key; false when the folder would not take it.
     bool write(const Key &key, const QImage &image);
 

@@ -66,7 +66,8 @@ bool PictureCache::isFresh(const QString &path, QSize size) const
 }
 
 PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                                      const FileStamp &stamp, QList<QSize> sizes)
+                                      const FileStamp &stamp, QList<QSize> sizes,
+                                      const QList<QSize> &diskOnly)
 {
     {
         Entry &entry = m_entries[path];
@@ -80,24 +81,33 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     // The stamp was taken before the file is read: if the file changes meanwhile, the next use
     // sees a different stamp and reads it again.
     lock.unlock();
+    const auto keyOf = [&](QSize size) {
+        return DiskCache::Key{path, stamp.size, stamp.modified, stamp.inode, size};
+    };
     PictureSizes decoded;
     decoded.images = fromDisk(path, stamp, sizes);
-    if (sizes.isEmpty() || decoded.images.contains(QImage())) {
-        const QList<QImage> stored = std::exchange(decoded.images, {});
+    QList<QSize> all = sizes;
+    if (m_disk)
+        for (const QSize &s : diskOnly)
+            if (!sizes.contains(s) && !m_disk->contains(keyOf(s)))
+                all.append(s);
+    if (sizes.isEmpty() || all.size() > sizes.size() || decoded.images.contains(QImage())) {
+        QList<QImage> stored = std::exchange(decoded.images, {});
         try {
             ++m_decodes;
-            decoded = m_decoder(path, sizes);
+            decoded = m_decoder(path, all);
         } catch (...) {
             lock.lock();
             m_entries[path].decoding = false;
             m_changed.notify_all();
             throw;
         }
+        stored.resize(all.size());
         if (m_disk && decoded.ok())
-            for (qsizetype i = 0; i < sizes.size(); ++i)
-                if (stored.value(i).isNull())
-                    m_disk->write({path, stamp.size, stamp.modified, stamp.inode, sizes[i]},
-                                  decoded.images.value(i));
+            for (qsizetype i = 0; i < all.size(); ++i)
+                if (stored[i].isNull())
+                    m_disk->write(keyOf(all[i]), decoded.images.value(i));
+        decoded.images.resize(qMin(decoded.images.size(), sizes.size()));
     }
     lock.lock();
     Entry &entry = m_entries[path];
@@ -131,6 +141,8 @@ QList<QImage> PictureCache::fromDisk(const QString &path, const FileStamp &stamp
 PictureResult PictureCache::load(const QString &path, QSize pixelSize)
 {
     std::unique_lock lock(m_mutex);
+    if (!m_loadSizes.contains(pixelSize))
+        m_loadSizes.append(pixelSize);
     for (;;) {
         FileStamp stamp;
         if (!stampOf(path, stamp)) {
@@ -215,7 +227,11 @@ void PictureCache::runJob(std::unique_lock<std::mutex> &lock, const Job &job)
             return;
     }
     try {
-        decodeInto(lock, job.path, stamp, job.sizes);
+        QList<QSize> diskOnly;
+        for (const QSize &s : std::as_const(m_loadSizes))
+            if (!job.sizes.contains(s))
+                diskOnly.append(s);
+        decodeInto(lock, job.path, stamp, job.sizes, diskOnly);
     } catch (...) {
         // Out of memory in the background: the screen reads the picture itself later.
     }

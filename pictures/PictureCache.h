@@ -90,7 +90,8 @@ private:
     QList<QSize> withKnownSizes(QSize first) const;
     bool isFresh(const QString &path, QSize size) const;
     PictureSizes decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                            const FileStamp &stamp, QList<QSize> sizes);
+                            const FileStamp &stamp, QList<QSize> sizes,
+                            const QList<QSize> &diskOnly = {});
     QList<QImage> fromDisk(const QString &path, const FileStamp &stamp,
                            const QList<QSize> &sizes) const;
     void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
@@ -107,6 +108,9 @@ private:
     std::condition_variable m_changed; // an entry finished decoding, or a worker ended
     QHash<QString, Entry> m_entries;
     QList<QSize> m_sizes; // filled by every read
+    // Asked for by the screens but not read ahead (the start screen's): the reading ahead stores
+    // them on disk only, so that the next run's start screen finds them there.
+    QList<QSize> m_loadSizes;
     std::deque<Job> m_queue;
     int m_running = 0; // workers started and not yet ended
     int m_waiting = 0; // loads waiting for a worker's decode
