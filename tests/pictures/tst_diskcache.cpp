@@ -45,8 +45,8 @@ QStringList entries(const QString &folder)
 class DiskCacheTest : public QObject {
     Q_OBJECT
 
-    enum State { Empty, Hit, NewTime, Renamed, CutShort, RandomBytes, FlippedByte, OlderVersion, ReadOnly,
-                 Missing, CannotBeMade, TwoWriters };
+    enum State { Empty, Hit, NewTime, Renamed, CutShort, RandomBytes, FlippedByte, OlderVersion,
+                 ReadOnly, Missing, CannotBeMade, TwoWriters };
 
 private slots:
     void states_data()
