@@ -150,11 +150,11 @@ bool DiskCache::write(const Key &key, const QImage &source)
 {
     if (m_folder.isEmpty() || source.isNull() || source.size() != key.pixelSize)
         return false;
-    const QImage image = storable(source.format())
-                             ? source
-                             : source.convertToFormat(source.hasAlphaChannel()
-                                                          ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB32);
+    const QImage image =
+        storable(source.format())
+            ? source
+            : source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
     const QByteArray text = keyText(key);
     Header h{};
     std::memcpy(h.magic, Magic, sizeof Magic);
@@ -176,7 +176,8 @@ bool DiskCache::write(const Key &key, const QImage &source)
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool written = writeFully(fd, &h, sizeof h) && writeFully(fd, text.constData(), text.size())
+    const bool written = writeFully(fd, &h, sizeof h)
+                         && writeFully(fd, text.constData(), text.size())
                          && writeFully(fd, image.constBits(), image.sizeInBytes());
     const bool closed = ::close(fd) == 0;
     if (!written || !closed

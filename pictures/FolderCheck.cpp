@@ -1,8 +1,8 @@
 #include "pictures/FolderCheck.h"
 
+#include "core/SafeFile.h"
 #include "pictures/PictureDecoder.h"
 #include "pictures/PictureHeader.h"
-#include "core/SafeFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -77,7 +77,8 @@ QList<PictureProblem> findPictureProblems(const QStringList &paths)
         for (qsizetype i; (i = next++) < paths.size();)
             causes[i] = pictureFileProblem(paths[i]);
     };
-    const int threads = int(qBound(qsizetype(1), paths.size() / 16, qsizetype(QThread::idealThreadCount())));
+    const int threads =
+        int(qBound(qsizetype(1), paths.size() / 16, qsizetype(QThread::idealThreadCount())));
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads; ++t)
         helpers.emplace_back(work);

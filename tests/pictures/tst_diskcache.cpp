@@ -45,8 +45,20 @@ QStringList entries(const QString &folder)
 class DiskCacheTest : public QObject {
     Q_OBJECT
 
-    enum State { Empty, Hit, NewTime, Renamed, CutShort, RandomBytes, FlippedByte, OlderVersion,
-                 ReadOnly, Missing, CannotBeMade, TwoWriters };
+    enum State {
+        Empty,
+        Hit,
+        NewTime,
+        Renamed,
+        CutShort,
+        RandomBytes,
+        FlippedByte,
+        OlderVersion,
+        ReadOnly,
+        Missing,
+        CannotBeMade,
+        TwoWriters
+    };
 
 private slots:
     void states_data()
@@ -60,7 +72,8 @@ private slots:
         QTest::newRow("same size, new time") << int(NewTime) << 1 << true << true;
         QTest::newRow("replaced by rename") << int(Renamed) << 1 << true << true;
         QTest::newRow("entry cut short") << int(CutShort) << 1 << false << true;
-        QTest::newRow("entry with one pixel byte changed") << int(FlippedByte) << 1 << false << true;
+        QTest::newRow("entry with one pixel byte changed")
+            << int(FlippedByte) << 1 << false << true;
         QTest::newRow("entry of random bytes") << int(RandomBytes) << 1 << false << true;
         QTest::newRow("entry of an older version") << int(OlderVersion) << 1 << false << true;
         QTest::newRow("folder read-only") << int(ReadOnly) << 0 << false << true;
