@@ -17,6 +17,7 @@
 #include "exercises/FormTrova.h"
 #include "exercises/FormTrova2.h"
 #include "pictures/DecodeBudget.h"
+#include "pictures/FolderCheck.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
 #include "tests/support/ScriptedPlatform.h"
@@ -35,6 +36,7 @@
 #include <QHash>
 #include <QImageReader>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -196,12 +198,16 @@ struct Figures {
     double heldMb = 0;
     double decodesOnWarmClicks = 0;
     double peakRss = 0;
+    Stats warmStart; // start-up with the pictures on disk, memory empty
+    double warmReadAheadCpuSeconds = 0;
+    double warmReadAheadDecodes = 0;
 
     // The cache figures as lines "name median p95 max n" or "name value", for the parent.
     QList<std::pair<const char *, Stats *>> stats()
     {
         return {{"start", &startCache},     {"start_reading", &startReading},
                 {"cold_trova", &coldTrova}, {"cold_trova2", &coldTrova2},
+                {"warm_start", &warmStart},
                 {"warm_trova", &warmTrova}, {"warm_trova2", &warmTrova2}};
     }
     QList<std::pair<const char *, double *>> values()
@@ -210,7 +216,9 @@ struct Figures {
                 {"warmup_cpu_s", &warmUpCpuSeconds},
                 {"held_mb", &heldMb},
                 {"decodes_on_warm_clicks", &decodesOnWarmClicks},
-                {"peak_rss_mb", &peakRss}};
+                {"peak_rss_mb", &peakRss},
+                {"warm_readahead_cpu_s", &warmReadAheadCpuSeconds},
+                {"warm_readahead_decodes", &warmReadAheadDecodes}};
     }
     void print()
     {
@@ -247,12 +255,18 @@ void runWithoutCache(Figures &f, Loader loader, int questions)
 
 void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
 {
-    // Cold start-up: a new cache each time, four pictures drawn at random each time; the
-    // reading ahead starts at the end of Main as in the program.
+    // The folder of the pictures kept between runs: a new empty one for every cold figure.
+    QTemporaryDir scratch;
+    int folders = 0;
+    const auto emptyFolder = [&] { return scratch.filePath(QString::number(++folders)); };
+
+    // Cold start-up: a new cache each time, nothing on disk, four pictures drawn at random each
+    // time; the reading ahead starts at the end of Main as in the program.
     QList<double> starts, reading;
     std::mt19937 seeds(7);
     for (int run = 0; run < startRuns; ++run) {
         PictureCache cache;
+        cache.setDiskFolder(emptyFolder());
         BenchPlatform platform(Loader::Cache, &cache, true);
         std::uniform_real_distribution<float> r(0.0f, 0.999f);
         platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
@@ -267,6 +281,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
     if (coldQuestions > 0) {
         // Cold questions: nothing read ahead, every picture decoded on demand.
         PictureCache cache;
+        cache.setDiskFolder(emptyFolder());
         BenchPlatform platform(Loader::Cache, &cache, false);
         TestProgram m(platform);
         m.Main();
@@ -274,20 +289,74 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         f.coldTrova2 = timeQuestions(m, ScreenId::FormTrova2, coldQuestions);
     }
 
-    // Warm: the whole list read ahead from an empty cache, then the questions.
+    // Warm: the whole list read ahead from nothing (memory and disk), then the questions.
+    const QString filled = emptyFolder();
+    {
+        PictureCache cache;
+        cache.setDiskFolder(filled);
+        BenchPlatform platform(Loader::Cache, &cache, true);
+        TestProgram m(platform);
+        m.Main();
+        cache.waitForWarmUp();
+        f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
+        f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
+        f.heldMb = double(cache.heldBytes()) / (1024.0 * 1024.0);
+        const int decodes = cache.decodeCount();
+        f.warmTrova = timeQuestions(m, ScreenId::FormTrova, questions);
+        f.warmTrova2 = timeQuestions(m, ScreenId::FormTrova2, questions);
+        f.decodesOnWarmClicks = cache.decodeCount() - decodes;
+    }
+
+    // A later run on the same folder: memory empty, every picture on disk.
+    QList<double> warmStarts;
+    for (int run = 0; run < startRuns; ++run) {
+        PictureCache cache;
+        cache.setDiskFolder(filled);
+        BenchPlatform platform(Loader::Cache, &cache, true);
+        std::uniform_real_distribution<float> r(0.0f, 0.999f);
+        platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
+        TestProgram m(platform);
+        warmStarts << timeStartUp(m);
+        if (run == 0) {
+            cache.waitForWarmUp();
+            f.warmReadAheadCpuSeconds = cpuSeconds() - platform.readAheadCpu;
+            f.warmReadAheadDecodes = cache.decodeCount();
+        }
+        cache.stop();
+    }
+    f.warmStart = statsOf(warmStarts);
+    f.peakRss = peakRssMb();
+}
+
+// The first start-up of a process, from just after its QApplication: the figure a teacher sees,
+// with the fonts, the first window and the thread pool all new. Printed for the parent.
+void printFirstStart(const QString &diskFolder)
+{
     PictureCache cache;
+    cache.setDiskFolder(diskFolder);
     BenchPlatform platform(Loader::Cache, &cache, true);
     TestProgram m(platform);
-    m.Main();
+    std::printf("first_start %f\n", timeStartUp(m));
+    // The folder is left filled for the next process.
     cache.waitForWarmUp();
-    f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
-    f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
-    f.heldMb = double(cache.heldBytes()) / (1024.0 * 1024.0);
-    const int decodes = cache.decodeCount();
-    f.warmTrova = timeQuestions(m, ScreenId::FormTrova, questions);
-    f.warmTrova2 = timeQuestions(m, ScreenId::FormTrova2, questions);
-    f.decodesOnWarmClicks = cache.decodeCount() - decodes;
-    f.peakRss = peakRssMb();
+}
+
+// The start-up check of every picture of the folder, its files in the page cache.
+Stats timeFolderCheck(const QString &dir)
+{
+    QStringList paths;
+    for (int n = 1; n <= BenchPhotos::Count; ++n)
+        paths << dir + QStringLiteral("/jpg/%1.jpg").arg(n);
+    findPictureProblems(paths);
+    QList<double> ms;
+    for (int i = 0; i < 21; ++i) {
+        QElapsedTimer t;
+        t.start();
+        if (!findPictureProblems(paths).isEmpty())
+            std::fprintf(stderr, "warning: the folder check found problems\n");
+        ms << msSince(t);
+    }
+    return statsOf(ms);
 }
 
 // Smallest PSNR over some photos and every box size of the scaled read against a full decode
@@ -330,7 +399,7 @@ void printMixedReadAhead(const QString &folder)
     QDir::setCurrent(folder);
     PictureCache cache;
     BenchPlatform platform(Loader::Cache, &cache, true);
-    Modulo1 m(platform);
+    TestProgram m(platform);
     m.Main();
     cache.waitForWarmUp();
     const double seconds = msSince(platform.readAheadClock) / 1000.0;
@@ -385,8 +454,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption childOption("cache-only", "Only the cache figures, printed for the parent process.");
     const QCommandLineOption mixedOption(
         "mixed-only", "Only the reading ahead of the mixed folder, printed for the parent process.");
+    const QCommandLineOption firstStartOption(
+        "first-start", "Only the first start-up of this process, with the pictures kept in folder.",
+        "folder");
     parser.addOptions({dirOption, questionsOption, slowOption, generateOption, childOption,
-                       mixedOption});
+                       mixedOption, firstStartOption});
     parser.process(app);
     const QString dir = parser.value(dirOption);
     const int questions = parser.value(questionsOption).toInt();
@@ -414,6 +486,10 @@ int main(int argc, char *argv[])
         Figures f;
         runWithCache(f, 5, 10, questions);
         f.print();
+        return 0;
+    }
+    if (parser.isSet(firstStartOption)) {
+        printFirstStart(parser.value(firstStartOption));
         return 0;
     }
     if (parser.isSet(mixedOption)) {
@@ -459,6 +535,33 @@ int main(int argc, char *argv[])
                 mixed.insert(w[0], w[1].toDouble());
     }
 
+    // The first start-up of a new process at ratio 1: the first on an empty folder of kept
+    // pictures (which it fills), the others on that folder filled.
+    QList<double> firstCold, firstWarm;
+    {
+        QTemporaryDir kept;
+        for (int run = 0; run < 8; ++run) {
+            const bool cold = run % 4 == 0; // runs 0 and 4 start from an empty folder
+            const QString folder = kept.filePath(QString::number(run / 4));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_SCALE_FACTOR", "1");
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(app.applicationFilePath(), {"--first-start", folder, "--dir", dir});
+            if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+                std::fprintf(stderr, "the measuring process of the first start-up failed\n");
+                return 1;
+            }
+            const QStringList w =
+                QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed().split(' ');
+            (cold ? firstCold : firstWarm) << w.value(1).toDouble();
+        }
+    }
+    const Stats firstColdStats = statsOf(firstCold);
+    const Stats firstWarmStats = statsOf(firstWarm);
+    const Stats checkStats = timeFolderCheck(dir);
+
     Figures &one = f[0];
     const Stats oneRead = singleRead(dir, devicePixels(QSize(153, 161), dpr));
     runWithoutCache(one, Loader::Naive, slowQuestions);
@@ -489,6 +592,10 @@ int main(int argc, char *argv[])
     const QStringList rows = {
         row("start screen laid out (4 photos)", "cache, cold", one.startCache),
         row("  of which reading the 4 photos", "cache, cold", one.startReading),
+        row("start screen laid out (4 photos)", "cache, on disk", one.warmStart),
+        row("first start of a process, to painted", "cache, cold", firstColdStats),
+        row("first start of a process, to painted", "cache, on disk", firstWarmStats),
+        row("folder check of 150 photos, files cached", "header read", checkStats),
         row("start screen laid out (4 photos)", "direct (before)", one.startDirect),
         row("start screen laid out (4 photos)", "naive", one.startNaive),
         row("FormTrova: click to next question", "cache, warm", one.warmTrova),
@@ -515,9 +622,11 @@ int main(int argc, char *argv[])
                 ratio(one.directTrova, one.warmTrova), ratio(one.directTrova2, one.warmTrova2));
     for (int i = 0; i < 2; ++i)
         std::printf("device pixel ratio %d: reading ahead %d photos %.2f s (%.2f s of CPU), "
-                    "pictures held %.1f MB, decodes on warm clicks %.0f, peak RSS %.1f MB\n",
+                    "pictures held %.1f MB, decodes on warm clicks %.0f, peak RSS %.1f MB; "
+                    "reading ahead again with them on disk %.2f s of CPU, %.0f decodes\n",
                     i + 1, BenchPhotos::Count, f[i].warmUpSeconds, f[i].warmUpCpuSeconds,
-                    f[i].heldMb, f[i].decodesOnWarmClicks, f[i].peakRss);
+                    f[i].heldMb, f[i].decodesOnWarmClicks, f[i].peakRss,
+                    f[i].warmReadAheadCpuSeconds, f[i].warmReadAheadDecodes);
     std::printf("peak RSS of the comparison process (naive and direct loaders, full decodes): "
                 "%.1f MB\n",
                 peakRssMb());
@@ -547,10 +656,13 @@ int main(int argc, char *argv[])
     std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
     std::printf("question_warm_p95_ms=%.3f naive_ratio=%.0f startup_ms=%.1f warmup_s=%.2f "
                 "peak_rss_mb=%.1f mixed_warmup_s=%.2f mixed_peak_rss_mb=%.1f budget_mb=%.0f "
-                "progressive48_ms=%.1f many_scans_ms=%.1f\n",
+                "progressive48_ms=%.1f many_scans_ms=%.1f check_ms=%.2f warm_start_ms=%.1f "
+                "first_start_cold_ms=%.1f first_start_warm_ms=%.1f readahead_cpu_s=%.2f "
+                "warm_readahead_cpu_s=%.2f\n",
                 qMax(one.warmTrova.p95, one.warmTrova2.p95), naiveRatio, one.startCache.median,
                 one.warmUpSeconds, one.peakRss, mixed.value("warmup_s"),
                 mixed.value("peak_rss_mb"), mixed.value("budget_mb"), bigProgressiveMs,
-                manyScansMs);
+                manyScansMs, checkStats.median, one.warmStart.median, firstColdStats.median,
+                firstWarmStats.median, one.warmUpCpuSeconds, one.warmReadAheadCpuSeconds);
     return 0;
 }

@@ -55,6 +55,8 @@ DesktopPlatform::DesktopPlatform()
     : m_generator(static_cast<std::mt19937::result_type>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()))
 {
+    // The user's cache folder, never the teacher's: a folder used every lesson is decoded once.
+    m_pictures.setDiskFolder(DiskCache::defaultFolder());
 }
 
 float DesktopPlatform::nextRandom()

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 #if defined(__SANITIZE_THREAD__)
 #include <sanitizer/tsan_interface.h>
 // The pool hands a task to its thread through Qt's mutex, which the thread sanitizer does not
@@ -64,7 +66,8 @@ bool PictureCache::isFresh(const QString &path, QSize size) const
 }
 
 PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                                      const FileStamp &stamp, QList<QSize> sizes)
+                                      const FileStamp &stamp, QList<QSize> sizes,
+                                      const QList<QSize> &diskOnly)
 {
     {
         Entry &entry = m_entries[path];
@@ -78,15 +81,33 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     // The stamp was taken before the file is read: if the file changes meanwhile, the next use
     // sees a different stamp and reads it again.
     lock.unlock();
+    const auto keyOf = [&](QSize size) {
+        return DiskCache::Key{path, stamp.size, stamp.modified, stamp.inode, size};
+    };
     PictureSizes decoded;
-    try {
-        ++m_decodes;
-        decoded = m_decoder(path, sizes);
-    } catch (...) {
-        lock.lock();
-        m_entries[path].decoding = false;
-        m_changed.notify_all();
-        throw;
+    decoded.images = fromDisk(path, stamp, sizes);
+    QList<QSize> all = sizes;
+    if (m_disk)
+        for (const QSize &s : diskOnly)
+            if (!sizes.contains(s) && !m_disk->contains(keyOf(s)))
+                all.append(s);
+    if (sizes.isEmpty() || all.size() > sizes.size() || decoded.images.contains(QImage())) {
+        QList<QImage> stored = std::exchange(decoded.images, {});
+        try {
+            ++m_decodes;
+            decoded = m_decoder(path, all);
+        } catch (...) {
+            lock.lock();
+            m_entries[path].decoding = false;
+            m_changed.notify_all();
+            throw;
+        }
+        stored.resize(all.size());
+        if (m_disk && decoded.ok())
+            for (qsizetype i = 0; i < all.size(); ++i)
+                if (stored[i].isNull())
+                    m_disk->write(keyOf(all[i]), decoded.images.value(i));
+        decoded.images.resize(qMin(decoded.images.size(), sizes.size()));
     }
     lock.lock();
     Entry &entry = m_entries[path];
@@ -99,9 +120,29 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     return decoded;
 }
 
+void PictureCache::setDiskFolder(const QString &folder)
+{
+    m_disk = folder.isEmpty() ? nullptr : std::make_unique<DiskCache>(folder);
+}
+
+QList<QImage> PictureCache::fromDisk(const QString &path, const FileStamp &stamp,
+                                     const QList<QSize> &sizes) const
+{
+    QList<QImage> images(sizes.size());
+    if (!m_disk)
+        return images;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        images[i] = m_disk->read({path, stamp.size, stamp.modified, stamp.inode, sizes[i]});
+        m_diskHits += !images[i].isNull();
+    }
+    return images;
+}
+
 PictureResult PictureCache::load(const QString &path, QSize pixelSize)
 {
     std::unique_lock lock(m_mutex);
+    if (!m_loadSizes.contains(pixelSize))
+        m_loadSizes.append(pixelSize);
     for (;;) {
         FileStamp stamp;
         if (!stampOf(path, stamp)) {
@@ -186,7 +227,11 @@ void PictureCache::runJob(std::unique_lock<std::mutex> &lock, const Job &job)
             return;
     }
     try {
-        decodeInto(lock, job.path, stamp, job.sizes);
+        QList<QSize> diskOnly;
+        for (const QSize &s : std::as_const(m_loadSizes))
+            if (!job.sizes.contains(s))
+                diskOnly.append(s);
+        decodeInto(lock, job.path, stamp, job.sizes, diskOnly);
     } catch (...) {
         // Out of memory in the background: the screen reads the picture itself later.
     }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "pictures/PictureDecoder.h"
 #include "core/Platform.h"
+#include "pictures/DiskCache.h"
+#include "pictures/PictureDecoder.h"
 
 #include <QHash>
 #include <QThreadPool>
@@ -10,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 // The pictures read so far, held in memory at the sizes of their boxes (never at full size), and
@@ -19,6 +21,8 @@
 // and a removed or unreadable one gives the same cause as a direct read. One decode fills every
 // size known for the picture, so the smaller boxes cost a smooth scale, not a second decode.
 // A picture that a worker is reading when a screen asks for it is awaited, not read twice.
+// With a folder on disk, a picture missing in memory is looked for there before it is decoded,
+// and what is decoded is stored there for the next run.
 //
 // The locking uses the standard mutex and condition variable, which the thread sanitizer sees
 // (Qt's own mutex is invisible to it unless Qt itself is built for it).
@@ -41,6 +45,10 @@ public:
     // Several pictures: those missing are read in parallel by the workers and this thread.
     QList<PictureResult> loadAll(const QList<PictureRequest> &requests);
 
+    // Keeps the pictures also in folder (see DiskCache); an empty folder keeps them in memory
+    // only. Called before any other use.
+    void setDiskFolder(const QString &folder);
+
     // Reads the files in the background, in this order, at these sizes (added to the sizes every
     // later read fills). Returns at once. Failures are kept for load to report.
     void warmUp(const QStringList &paths, const QList<QSize> &pixelSizes);
@@ -51,6 +59,7 @@ public:
 
     // Figures for tests and the benchmark.
     int decodeCount() const { return m_decodes.load(); }
+    int diskHits() const { return m_diskHits.load(); }
     int waitingLoads() const;
     int queuedCount() const;
     qsizetype heldBytes() const;
@@ -81,7 +90,10 @@ private:
     QList<QSize> withKnownSizes(QSize first) const;
     bool isFresh(const QString &path, QSize size) const;
     PictureSizes decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                            const FileStamp &stamp, QList<QSize> sizes);
+                            const FileStamp &stamp, QList<QSize> sizes,
+                            const QList<QSize> &diskOnly = {});
+    QList<QImage> fromDisk(const QString &path, const FileStamp &stamp,
+                           const QList<QSize> &sizes) const;
     void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
     void startWorkers();
     void drain();
@@ -89,11 +101,16 @@ private:
     const int m_threads;
     const Decoder m_decoder;
     std::atomic<int> m_decodes{0};
+    mutable std::atomic<int> m_diskHits{0};
+    std::unique_ptr<DiskCache> m_disk;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed; // an entry finished decoding, or a worker ended
     QHash<QString, Entry> m_entries;
     QList<QSize> m_sizes; // filled by every read
+    // Asked for by the screens but not read ahead (the start screen's): the reading ahead stores
+    // them on disk only, so that the next run's start screen finds them there.
+    QList<QSize> m_loadSizes;
     std::deque<Job> m_queue;
     int m_running = 0; // workers started and not yet ended
     int m_waiting = 0; // loads waiting for a worker's decode

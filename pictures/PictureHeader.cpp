@@ -37,18 +37,18 @@ PictureHeader readPictureHeader(QIODevice &device, qint64 budgetBytes)
     }
     QImage::Format pixelFormat = QImage::Format_Invalid;
     JpegHeader jpeg;
-    {
+    // A JPEG is told by its first two bytes, as Qt's own JPEG reader tells it: the plugin look-up
+    // and the format probes of QImageReader cost more than the whole header read.
+    if (device.peek(2) == QByteArrayView("\xFF\xD8", 2)) {
+        out.format = "jpeg";
+        jpeg = readJpegHeader(device);
+        out.size = jpeg.ok ? jpeg.size : QSize();
+    } else {
         QImageReader reader(&device);
         reader.setDecideFormatFromContent(true);
         out.format = reader.format();
-        if (out.format == "jpeg") {
-            device.seek(start);
-            jpeg = readJpegHeader(device);
-            out.size = jpeg.ok ? jpeg.size : QSize();
-        } else {
-            out.size = reader.size();
-            pixelFormat = reader.imageFormat();
-        }
+        out.size = reader.size();
+        pixelFormat = reader.imageFormat();
     }
     device.seek(start);
     if (out.format.isEmpty()) {

@@ -1,6 +1,6 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
-    fonts-liberation2 pkg-config libheif-dev"
+    fonts-liberation2 pkg-config libheif-dev zlib1g-dev"
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n
     libheif1"
 # dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own.

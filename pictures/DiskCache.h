@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+
+// Box-size pictures kept on disk between runs, in the user's cache folder, so that a folder used
+// every lesson starts and reads ahead without decoding its photos again.
+//
+// An entry is named by a hash of its key and holds a header (magic, format version, the key
+// itself, size, pixel format, payload length, CRC-32) and the raw pixels. A read checks all of it:
+// a damaged, foreign or older entry reads as missing and is overwritten by the next write. Writes
+// go to a temporary file renamed into place, so a reader or a second copy of the program sees the
+// old entry or the new one, never half of one. Past the size cap, the entries used least recently
+// are dropped (a hit renews an entry's time). Every failure of the folder (read-only, full,
+// missing) makes the entry a miss: it costs speed, never an error. Thread-safe.
+class DiskCache {
+public:
+    // What an entry stands for: the file as it is now and the box size in device pixels.
+    struct Key {
+        QString path;
+        qint64 size = 0;
+        qint64 modified = 0; // ns
+        quint64 inode = 0;
+        QSize pixelSize;
+    };
+
+    static constexpr quint32 FormatVersion = 1;
+    static constexpr qint64 DefaultCapBytes = 200LL * 1024 * 1024;
+
+    explicit DiskCache(QString folder, qint64 capBytes = DefaultCapBytes);
+
+    // The program's folder: "immagini" in QStandardPaths::CacheLocation.
+    static QString defaultFolder();
+
+    const QString &folder() const { return m_folder; }
+    // The file an entry of key lives in.
+    QString entryPath(const Key &key) const;
+
+    // The image stored for key, or a null image.
+    QImage read(const Key &key) const;
+    // Whether an entry for key is there, unchecked.
+    bool contains(const Key &key) const;
+    // Stores image for key; false when the folder would not take it.
+    bool write(const Key &key, const QImage &image);
+
+private:
+    void pruneIfNeeded(qint64 added);
+
+    const QString m_folder;
+    const qint64 m_cap;
+    std::mutex m_pruning;
+    std::atomic<qint64> m_bytes{-1}; // in the folder, as last counted plus what was written since
+};
