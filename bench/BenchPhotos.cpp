@@ -164,9 +164,9 @@ QString layoutOf(const QString &path)
         factors << QStringLiteral("%1x%2")
                        .arg(c.comp_info[i].h_samp_factor)
                        .arg(c.comp_info[i].v_samp_factor);
-    const QString layout = (c.progressive_mode ? QStringLiteral("progressive ")
-                                               : QStringLiteral("sequential "))
-                           + factors.join(QLatin1Char(','));
+    const QString layout =
+        (c.progressive_mode ? QStringLiteral("progressive ") : QStringLiteral("sequential "))
+        + factors.join(QLatin1Char(','));
     jpeg_destroy_decompress(&c);
     std::fclose(file);
     return layout;
@@ -255,4 +255,3 @@ double psnr(const QImage &a, const QImage &b)
     const double mse = sum / (3.0 * x.width() * x.height());
     return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
-

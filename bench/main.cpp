@@ -8,10 +8,6 @@
 // the peak memory against the decoding budget; this one also times a 48-megapixel progressive
 // photo and a crafted file of endless scans.
 
-#include "ui/Button.h"
-#include "ui/ClickLabel.h"
-#include "ui/Design.h"
-#include "ui/PictureBox.h"
 #include "bench/BenchPhotos.h"
 #include "core/Modulo1.h"
 #include "exercises/FormTrova.h"
@@ -205,10 +201,10 @@ struct Figures {
     // The cache figures as lines "name median p95 max n" or "name value", for the parent.
     QList<std::pair<const char *, Stats *>> stats()
     {
-        return {{"start", &startCache},     {"start_reading", &startReading},
-                {"cold_trova", &coldTrova}, {"cold_trova2", &coldTrova2},
-                {"warm_start", &warmStart},
-                {"warm_trova", &warmTrova}, {"warm_trova2", &warmTrova2}};
+        return {{"start", &startCache},      {"start_reading", &startReading},
+                {"cold_trova", &coldTrova},  {"cold_trova2", &coldTrova2},
+                {"warm_start", &warmStart},  {"warm_trova", &warmTrova},
+                {"warm_trova2", &warmTrova2}};
     }
     QList<std::pair<const char *, double *>> values()
     {
@@ -451,9 +447,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption slowOption(
         "slow-questions", "Questions per exercise with the naive and direct loaders.", "n", "30");
     const QCommandLineOption generateOption("generate", "Only make the photos.");
-    const QCommandLineOption childOption("cache-only", "Only the cache figures, printed for the parent process.");
+    const QCommandLineOption childOption("cache-only",
+                                         "Only the cache figures, printed for the parent process.");
     const QCommandLineOption mixedOption(
-        "mixed-only", "Only the reading ahead of the mixed folder, printed for the parent process.");
+        "mixed-only",
+        "Only the reading ahead of the mixed folder, printed for the parent process.");
     const QCommandLineOption firstStartOption(
         "first-start", "Only the first start-up of this process, with the pictures kept in folder.",
         "folder");
@@ -644,15 +642,14 @@ int main(int argc, char *argv[])
                 "%.1f ms (%s)\n",
                 qint64(manyScans.size()), manyScansResult.ok() ? "SHOWN" : "refused", manyScansMs,
                 qPrintable(manyScansResult.cause));
-    std::printf("mixed folder: %d photos, %d of them %dx%d %s; reading ahead %.2f s "
-                "(%.2f s of CPU), %.0f failed; peak RSS %.1f MB; decoding budget %.0f MB, "
-                "at most %.0f MB of it reserved at once\n",
-                BenchPhotos::Count, BenchPhotos::LargeCount, BenchPhotos::LargeWidth,
-                BenchPhotos::LargeHeight,
-                qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
-                mixed.value("warmup_s"), mixed.value("warmup_cpu_s"), mixed.value("failed"),
-                mixed.value("peak_rss_mb"), mixed.value("budget_mb"),
-                mixed.value("budget_peak_mb"));
+    std::printf(
+        "mixed folder: %d photos, %d of them %dx%d %s; reading ahead %.2f s "
+        "(%.2f s of CPU), %.0f failed; peak RSS %.1f MB; decoding budget %.0f MB, "
+        "at most %.0f MB of it reserved at once\n",
+        BenchPhotos::Count, BenchPhotos::LargeCount, BenchPhotos::LargeWidth,
+        BenchPhotos::LargeHeight, qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
+        mixed.value("warmup_s"), mixed.value("warmup_cpu_s"), mixed.value("failed"),
+        mixed.value("peak_rss_mb"), mixed.value("budget_mb"), mixed.value("budget_peak_mb"));
     std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
     std::printf("question_warm_p95_ms=%.3f naive_ratio=%.0f startup_ms=%.1f warmup_s=%.2f "
                 "peak_rss_mb=%.1f mixed_warmup_s=%.2f mixed_peak_rss_mb=%.1f budget_mb=%.0f "
@@ -660,9 +657,9 @@ int main(int argc, char *argv[])
                 "first_start_cold_ms=%.1f first_start_warm_ms=%.1f readahead_cpu_s=%.2f "
                 "warm_readahead_cpu_s=%.2f\n",
                 qMax(one.warmTrova.p95, one.warmTrova2.p95), naiveRatio, one.startCache.median,
-                one.warmUpSeconds, one.peakRss, mixed.value("warmup_s"),
-                mixed.value("peak_rss_mb"), mixed.value("budget_mb"), bigProgressiveMs,
-                manyScansMs, checkStats.median, one.warmStart.median, firstColdStats.median,
-                firstWarmStats.median, one.warmUpCpuSeconds, one.warmReadAheadCpuSeconds);
+                one.warmUpSeconds, one.peakRss, mixed.value("warmup_s"), mixed.value("peak_rss_mb"),
+                mixed.value("budget_mb"), bigProgressiveMs, manyScansMs, checkStats.median,
+                one.warmStart.median, firstColdStats.median, firstWarmStats.median,
+                one.warmUpCpuSeconds, one.warmReadAheadCpuSeconds);
     return 0;
 }

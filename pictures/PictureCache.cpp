@@ -19,10 +19,9 @@
 
 PictureCache::PictureCache(int threads, Decoder decoder)
     : m_threads(qBound(1, threads, qMax(1, QThread::idealThreadCount()))),
-      m_decoder(decoder ? std::move(decoder)
-                        : [](const QString &path, const QList<QSize> &sizes) {
-                              return decodePictureSizes(path, sizes);
-                          })
+      m_decoder(decoder ? std::move(decoder) : [](const QString &path, const QList<QSize> &sizes) {
+          return decodePictureSizes(path, sizes);
+      })
 {
     m_pool.setMaxThreadCount(m_threads);
 }

@@ -81,10 +81,11 @@ PictureHeader readPictureHeader(QIODevice &device, qint64 budgetBytes)
     }
     if (out.decodeBytes > budgetBytes) {
         constexpr qint64 MiB = DecodeBudget::MiB;
-        out.cause = tooLarge(out.size, QStringLiteral(": per mostrarla servirebbero %1 MB di memoria, "
-                                                      "al massimo %2 MB")
-                                           .arg((out.decodeBytes + MiB - 1) / MiB)
-                                           .arg(budgetBytes / MiB));
+        out.cause =
+            tooLarge(out.size, QStringLiteral(": per mostrarla servirebbero %1 MB di memoria, "
+                                              "al massimo %2 MB")
+                                   .arg((out.decodeBytes + MiB - 1) / MiB)
+                                   .arg(budgetBytes / MiB));
     }
     return out;
 }

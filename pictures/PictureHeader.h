@@ -11,7 +11,8 @@ class QIODevice;
 // What a picture may cost. A decompression bomb (a header that claims a huge image over a few bytes
 // of data) is refused from its header alone, before the decoder allocates anything for it.
 namespace PictureLimits {
-// Beyond any camera (the largest phone sensors give 200 million): such a header is broken or made up.
+// Beyond any camera (the largest phone sensors give 200 million): such a header is broken or made
+// up.
 constexpr qint64 MaxPixels = 250'000'000;
 // The largest box any screen asks a picture for, in device pixels, with room for high-density
 // screens; the JPEG decoder works at no less than 1/8 of the stored size above this.
