@@ -11,7 +11,8 @@
 // The module with every screen registered, as the program's entry builds it.
 struct TestProgram : Modulo1 {
     explicit TestProgram(Platform &platform)
-        : Modulo1(platform), registry(*this, [this](ScreenId id) { return createScreen(*this, id); })
+        : Modulo1(platform),
+          registry(*this, [this](ScreenId id) { return createScreen(*this, id); })
     {
         readAheadSizes = exercisePictureSizes();
     }
