@@ -1,7 +1,6 @@
 #include "desktop/ItalianTranslation.h"
 #include "editor/EditorWindow.h"
 #include "exercises/FormTrova2.h"
-#include "ui/Design.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -17,9 +16,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(DIVEVA_PREPARA_ID));
     installItalianTranslation(app);
 
-    // FormTrova2's Label1: its font, and its width of 129 pixels in the fixed design.
-    const QFontMetrics label(msSansSerifFont(18, true));
-    ExerciseFacts facts{FormTrova2::PictureSize, 129,
+    const QFontMetrics label(FormTrova2::wordFont());
+    ExerciseFacts facts{FormTrova2::PictureSize, FormTrova2::WordWidth,
                         [label](const QString &word) { return label.horizontalAdvance(word); }};
     EditorWindow window(facts);
     window.show();

@@ -25,7 +25,7 @@ FormTrova2::FormTrova2(Modulo1 &module)
 
     Label1 = new ClickLabel(QStringLiteral("Label1"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(msSansSerifFont(18, true));
+    Label1->setFont(wordFont());
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setWordWrap(true);
     // Red on an opaque background in the button-text colour (black in the usual themes).
@@ -34,8 +34,10 @@ FormTrova2::FormTrova2(Modulo1 &module)
     palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
     Label1->setPalette(palette);
     Label1->setAutoFillBackground(true);
-    place(Label1, 8, 232, 129, 33);
+    place(Label1, 8, 232, WordWidth, 33);
 }
+
+QFont FormTrova2::wordFont() { return msSansSerifFont(18, true); }
 
 void FormTrova2::GeneraEsercizio()
 {

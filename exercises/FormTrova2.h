@@ -2,6 +2,7 @@
 
 #include "exercises/Exercise.h"
 
+#include <QFont>
 #include <QSize>
 
 #include <array>
@@ -15,6 +16,9 @@ class FormTrova2 : public Exercise {
 public:
     // Each of the six picture boxes, in device-independent pixels.
     static constexpr QSize PictureSize{121, 129};
+    // The word's label, 33 pixels high: a longer word is cut.
+    static constexpr int WordWidth = 129;
+    static QFont wordFont();
 
     explicit FormTrova2(Modulo1 &module);
 
