@@ -25,6 +25,8 @@ struct Session : TestRun {
     {
         const int k = QStringList{"right", "wrong", "other"}.indexOf(which);
         const int i = k < 0 ? which.toInt() : (right() + k) % Exercise::Slots;
+        if (i < 0 || i >= Exercise::Slots) // a key such as 7, which has no slot
+            return nullptr;
         return t() ? static_cast<QWidget *>(t()->Label1[i]) : t2()->Image1[i];
     }
     // The number of the picture or word in each slot, and of the one asked (words "parolaN").
