@@ -52,3 +52,6 @@ cd "$folder"
 APP_PID=$!
 wait_window 'realizzato dal gruppo' >/dev/null
 echo "exercise program: starts on the saved folder"
+# Ended here, not by the display going away under it while it still reads pictures ahead.
+kill "$APP_PID"
+wait "$APP_PID" 2>/dev/null
