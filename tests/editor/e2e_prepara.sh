@@ -54,4 +54,4 @@ wait_window 'realizzato dal gruppo' >/dev/null
 echo "exercise program: starts on the saved folder"
 # Ended here, not by the display going away under it while it still reads pictures ahead.
 kill "$APP_PID"
-wait "$APP_PID" 2>/dev/null
+wait "$APP_PID" 2>/dev/null || true
