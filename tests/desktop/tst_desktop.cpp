@@ -167,7 +167,8 @@ void TestDesktop::canberra()
         QVERIFY(clock.elapsed() < 200);
         QTRY_COMPARE_WITH_TIMEOUT(bell.handled(), 2, 10000);
         QCOMPARE(bell.played(), device ? 2 : 0);
-        bell.ring();
+        if (!device) // ending while a sound fails to start
+            bell.ring();
         clock.restart();
     }
     QVERIFY2(clock.elapsed() < 5000, "the bell held the end of the program");
