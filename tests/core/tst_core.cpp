@@ -60,57 +60,46 @@ void TestCore::wordList_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("words");
     QTest::addColumn<QString>("cause"); // empty when the list can be used
-
+    const auto row = [](const char *name, const QByteArray &bytes, const QStringList &words,
+                        const QString &cause = {}) {
+        QTest::addRow("%s", name) << bytes << words << cause;
+    };
     const QStringList mgp{"mela", "gatto", "pane"};
-    QTest::addRow("empty file") << QByteArray() << QStringList{} << "";
-    QTest::addRow("line end after the last word adds nothing")
-        << QByteArray("mela\r\ngatto\r\npane\r\n") << mgp << "";
-    QTest::addRow("CR LF, LF and CR, last line open")
-        << QByteArray("mela\r\ngatto\npane\rsale") << QStringList{"mela", "gatto", "pane", "sale"}
-        << "";
-    QTest::addRow("one line end only") << QByteArray("\r\n") << QStringList{""} << "";
-    QTest::addRow("comma splits, comma at the end adds nothing")
-        << QByteArray("mela,gatto\r\npane,") << mgp << "";
-    QTest::addRow("empty line and empty field take a number")
-        << QByteArray("mela\r\n\r\ngatto,,pane") << QStringList{"mela", "", "gatto", "", "pane"}
-        << "";
-    QTest::addRow("quoted comma") << QByteArray("\"sale, pepe\"\r\nmela")
-                                  << QStringList{"sale, pepe", "mela"} << "";
-    QTest::addRow("blanks in front and behind go, inner ones stay")
-        << QByteArray("  \tpalla da  calcio \t\r\n") << QStringList{"palla da  calcio"} << "";
-    QTest::addRow("quoted blanks stay, text after the quote goes")
-        << QByteArray("\"  mela \" rossa,gatto") << QStringList{"  mela ", "gatto"} << "";
-    QTest::addRow("unterminated quote runs to the end")
-        << QByteArray("mela\r\n\"gatto\r\npane") << QStringList{"mela", "gatto\r\npane"} << "";
-    QTest::addRow("Windows-1252") << QByteArray("pi\xF9\r\n\x80 5\r\n\x93x\x94")
-                                  << QStringList{"più", "€ 5", "“x”"} << "";
-    QTest::addRow("UTF-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF"
-                                                              "citt\xC3\xA0")
-                                                << QStringList{"città"} << "";
-    QTest::addRow("byte-order mark, then Windows-1252") << QByteArray("\xEF\xBB\xBF"
-                                                                      "pi\xF9")
-                                                        << QStringList{"più"} << "";
-    QTest::addRow("invalid UTF-8 is Windows-1252")
-        << QByteArray("citt\xC3\xA0\r\npi\xF9") << QStringList{"cittÃ\u00A0", "più"} << "";
-    QTest::addRow("DOS end-of-file mark at the end")
-        << QByteArray("mela\r\ngatto\r\n\x1A") << QStringList{"mela", "gatto"} << "";
-    QTest::addRow("150 fields") << numbered(150, "\r\n") << numbers(150) << "";
-    const QString tooMany =
-        QStringLiteral("l'elenco contiene più di 150 parole (il massimo è 150)");
-    QTest::addRow("151 fields") << numbered(151, "") << QStringList{} << tooMany;
-    QTest::addRow("150 fields, then an empty line")
-        << numbered(150, "\r\n\r\n") << QStringList{} << tooMany;
-    QTest::addRow("NUL byte") << QByteArray("mela\r\nga\0tto", 12) << QStringList{}
-                              << "il file contiene byte nulli (il primo al byte 9): non è testo "
-                                 "semplice; se è stato salvato come Unicode (UTF-16), salvarlo di "
-                                 "nuovo come ANSI o UTF-8";
-    QTest::addRow("form feed") << QByteArray("mela\r\n\fgatto") << QStringList{}
-                               << "il file contiene caratteri di controllo (il primo, 0x0c, al "
-                                  "byte 7): non è testo semplice";
-    QTest::addRow("DOS end-of-file mark before the end")
-        << QByteArray("mela\x1A\r\ngatto") << QStringList{}
-        << "il file contiene caratteri di controllo (il primo, 0x1a, al byte 5): non è testo "
-           "semplice";
+    row("empty file", "", {});
+    row("line end after the last word adds nothing", "mela\r\ngatto\r\npane\r\n", mgp);
+    row("CR LF, LF and CR, last line open", "mela\r\ngatto\npane\rsale", mgp + QStringList{"sale"});
+    row("one line end only", "\r\n", {""});
+    row("comma splits, comma at the end adds nothing", "mela,gatto\r\npane,", mgp);
+    row("empty line and empty field take a number", "mela\r\n\r\ngatto,,pane",
+        {"mela", "", "gatto", "", "pane"});
+    row("quoted comma", "\"sale, pepe\"\r\nmela", {"sale, pepe", "mela"});
+    row("blanks in front and behind go, inner ones stay", "  \tpalla da  calcio \t\r\n",
+        {"palla da  calcio"});
+    row("quoted blanks stay, text after the quote goes", "\"  mela \" rossa,gatto",
+        {"  mela ", "gatto"});
+    row("unterminated quote runs to the end", "mela\r\n\"gatto\r\npane", {"mela", "gatto\r\npane"});
+    row("Windows-1252", "pi\xF9\r\n\x80 5\r\n\x93x\x94", {"più", "€ 5", "“x”"});
+    row("UTF-8 with byte-order mark",
+        "\xEF\xBB\xBF"
+        "citt\xC3\xA0",
+        {"città"});
+    row("byte-order mark, then Windows-1252",
+        "\xEF\xBB\xBF"
+        "pi\xF9",
+        {"più"});
+    row("invalid UTF-8 is Windows-1252", "citt\xC3\xA0\r\npi\xF9", {"cittÃ\u00A0", "più"});
+    row("DOS end-of-file mark at the end", "mela\r\ngatto\r\n\x1A", {"mela", "gatto"});
+    row("150 fields", numbered(150, "\r\n"), numbers(150));
+    const QString tooMany = "l'elenco contiene più di 150 parole (il massimo è 150)";
+    row("151 fields", numbered(151, ""), {}, tooMany);
+    row("150 fields, then an empty line", numbered(150, "\r\n\r\n"), {}, tooMany);
+    row("NUL byte", QByteArray("mela\r\nga\0tto", 12), {},
+        "il file contiene byte nulli (il primo al byte 9): non è testo semplice; se è stato "
+        "salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o UTF-8");
+    const QString control = "il file contiene caratteri di controllo (il primo, 0x%1, al byte "
+                            "%2): non è testo semplice";
+    row("form feed", "mela\r\n\fgatto", {}, control.arg("0c").arg(7));
+    row("DOS end-of-file mark before the end", "mela\x1A\r\ngatto", {}, control.arg("1a").arg(5));
 }
 
 void TestCore::wordList()
@@ -127,29 +116,20 @@ void TestCore::files_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("cause"); // empty when the file is read whole
-    QTest::addRow("missing") << "missing"
-                             << "file non trovato";
-    QTest::addRow("folder") << "folder"
-                            << "è una cartella, non un file";
-    QTest::addRow("named pipe") << "fifo"
-                                << "non è un file normale (è una pipe con nome)";
-    QTest::addRow("socket") << "socket"
-                            << "non è un file normale (è un socket)";
-    QTest::addRow("link to a device") << "device"
-                                      << "non è un file normale (è un dispositivo)";
-    QTest::addRow("link to nothing")
-        << "dangling"
-        << "è un collegamento simbolico a un file che non esiste (%1/altrove)";
-    QTest::addRow("circular link") << "loop"
-                                   << "collegamento simbolico circolare";
+    const auto row = [](const char *kind, const QString &cause) {
+        QTest::addRow("%s", kind) << kind << cause;
+    };
+    row("missing", "file non trovato");
+    row("folder", "è una cartella, non un file");
+    row("named pipe", "non è un file normale (è una pipe con nome)");
+    row("socket", "non è un file normale (è un socket)");
+    row("link to a device", "non è un file normale (è un dispositivo)");
+    row("link to nothing", "è un collegamento simbolico a un file che non esiste (%1/altrove)");
+    row("circular link", "collegamento simbolico circolare");
     if (geteuid() != 0) // root reads through any permission bits
-        QTest::addRow("unreadable") << "unreadable"
-                                    << "permesso di lettura negato";
-    QTest::addRow("one byte too large")
-        << "large"
-        << "il file è troppo grande (1048577 byte, al massimo 1048576)";
-    QTest::addRow("just under the limit") << "limit"
-                                          << "";
+        row("unreadable", "permesso di lettura negato");
+    row("one byte too large", "il file è troppo grande (1048577 byte, al massimo 1048576)");
+    row("just under the limit", "");
 }
 
 void TestCore::files()
@@ -162,7 +142,7 @@ void TestCore::files()
     int fd = -1;
     if (kind == "folder") {
         QDir(dir.path()).mkdir(QStringLiteral("lista.txt"));
-    } else if (kind == "fifo") {
+    } else if (kind == "named pipe") {
         QCOMPARE(::mkfifo(native.constData(), 0600), 0);
     } else if (kind == "socket") {
         fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -170,16 +150,16 @@ void TestCore::files()
         address.sun_family = AF_UNIX;
         qstrncpy(address.sun_path, native.constData(), sizeof address.sun_path);
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    } else if (kind == "device") {
+    } else if (kind == "link to a device") {
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
-    } else if (kind == "dangling") {
+    } else if (kind == "link to nothing") {
         QVERIFY(QFile::link(dir.filePath(QStringLiteral("altrove")), path));
-    } else if (kind == "loop") {
+    } else if (kind == "circular link") {
         QVERIFY(QFile::link(path, path));
     } else if (kind != "missing") {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(WordList::MaxFileBytes + (kind == "large" ? 1 : 0), 'a'));
+        f.write(QByteArray(WordList::MaxFileBytes + (kind == "one byte too large" ? 1 : 0), 'a'));
         f.setPermissions(kind == "unreadable" ? QFile::WriteOwner : f.permissions());
     }
     const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
@@ -193,16 +173,14 @@ void TestCore::letterCase_data()
 {
     QTest::addColumn<QString>("asked");
     QTest::addColumn<QString>("found");
-    QTest::addRow("list in capitals") << "lista.txt"
-                                      << "LISTA.TXT";
-    QTest::addRow("folder and picture in capitals") << "jpg/7.jpg"
-                                                    << "JPG/7.JPG";
-    QTest::addRow("folder in capitals only") << "jpg/8.jpg"
-                                             << "JPG/8.jpg";
-    QTest::addRow("the exact name wins") << "Lista.txt"
-                                         << "Lista.txt";
-    QTest::addRow("missing stays as asked, in the folder found") << "jpg/9.jpg"
-                                                                 << "JPG/9.jpg";
+    const auto row = [](const char *name, const char *asked, const char *found) {
+        QTest::addRow("%s", name) << asked << found;
+    };
+    row("list in capitals", "lista.txt", "LISTA.TXT");
+    row("folder and picture in capitals", "jpg/7.jpg", "JPG/7.JPG");
+    row("folder in capitals only", "jpg/8.jpg", "JPG/8.jpg");
+    row("the exact name wins", "Lista.txt", "Lista.txt");
+    row("missing stays as asked, in the folder found", "jpg/9.jpg", "JPG/9.jpg");
 }
 
 void TestCore::letterCase()

@@ -22,19 +22,18 @@ struct ScriptedFatal : std::runtime_error {
 };
 
 // The platform of the tests: random values come from a script (then from a fixed-seed
-// generator), questions are answered from a script, beeps and every other call are logged in
-// order, and no window is ever shown.
+// generator), questions are answered from a script, every call is counted or kept, and no window
+// is ever shown.
 class ScriptedPlatform : public Platform {
 public:
     float nextRandom() override;
     void beep() override;
     bool askYesNo(const QString &prompt) override;
-    void inform(const QString &text) override;
-    [[noreturn]] void fatal(const QString &report) override;
-    void endProgram(int status) override;
+    void inform(const QString &text) override { questions << text; }
+    [[noreturn]] void fatal(const QString &report) override { throw ScriptedFatal(report); }
+    void endProgram(int status) override { endStatus = status; }
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
     QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
-    // Checks the files as the program does, unless pictures are not read.
     QList<PictureProblem> checkPictures(const QStringList &paths) override;
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
@@ -42,25 +41,20 @@ public:
     QList<float> randoms;
     // Answers to the Yes/No questions, in order; No when the script has run out.
     QList<bool> answers;
-    // When false, pictures are not read: every load gives a plain image of the size asked.
-    bool readPictures = true;
-    // When set (and readPictures is true), pictures are read through this cache, which also
-    // reads ahead what the program prepares; otherwise they are decoded directly, one by one.
+    // When set, pictures are read through this cache, which also reads ahead what the program
+    // prepares; otherwise they are decoded directly, one by one.
     PictureCache *pictureCache = nullptr;
-    // Runs at every beep, before it is counted (to look at the screens at that moment).
-    std::function<void()> onBeep;
-    // Runs when pictures are asked for, before they are read (a screen is loading).
-    std::function<void()> onLoad;
+    // Run at every beep before it is counted, and when pictures are asked for before they are
+    // read: to look at the screens at that moment.
+    std::function<void()> onBeep, onLoad;
 
     int beeps = 0;
     int randomsTaken = 0;
-    int endStatus = -1; // -1 while the program has not been ended
-    QStringList questions;
-    QStringList informs;
-    QStringList loadedPaths;
+    int loads = 0;             // pictures read
+    int endStatus = -1;        // -1 while the program has not been ended
+    QStringList questions;     // the questions asked and the messages shown, in order
     QStringList preparedPaths; // what the program asked to read ahead, last time
     QList<QSize> preparedSizes;
-    QStringList log; // "beep", "ask:...", "inform:...", "end:N", "load:...", "prepare:N"
 
 private:
     std::mt19937 m_fallback{20260};

@@ -12,19 +12,14 @@ TestFolder::TestFolder() : m_previous(QDir::currentPath())
 
 TestFolder::~TestFolder() { QDir::setCurrent(m_previous); }
 
-void TestFolder::writeList(const QByteArray &bytes)
-{
-    QFile file(m_dir.filePath(QStringLiteral("lista.txt")));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-}
-
 void TestFolder::writeWords(const QStringList &words)
 {
     QByteArray bytes;
     for (const QString &w : words)
         bytes += w.toUtf8() + "\r\n";
-    writeList(bytes);
+    QFile file(m_dir.filePath(QStringLiteral("lista.txt")));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
     writePictures(int(words.size()));
 }
 

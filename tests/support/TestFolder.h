@@ -15,8 +15,6 @@ public:
     ~TestFolder();
 
     QString path() const { return m_dir.path(); }
-    // Writes lista.txt with these exact bytes.
-    void writeList(const QByteArray &bytes);
     // Writes one word per line (CR LF, UTF-8) and pictures 1..count of words.
     void writeWords(const QStringList &words);
     // Writes jpg/n.jpg in the colour pictureColour(n).
