@@ -8,9 +8,9 @@
 # bits), and afterwards the folder's listing and checksums must be as before. Where strace can
 # trace, any attempt to create, open for writing, remove or rename something in the folder fails
 # the test too, since an attempt the permissions stopped would leave no mark on the checksums.
-# Usage: session.sh PROGRAM EXAMPLE_FOLDER OUTPUT_FOLDER BELL_LISTENER
+# Usage: session.sh PROGRAM EXAMPLE_FOLDER OUTPUT_FOLDER
 set -u
-program=$1 example=$2 out=$3 listener=$4
+program=$1 example=$2 out=$3
 . "$(dirname "$0")/lib.sh"
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -43,7 +43,7 @@ snapshot() { (cd "$folder" && find . -printf '%y %m %s %T@ %p\n' -type f -exec s
 snapshot >"$out/prima.txt"
 
 start_display
-start_bells "$listener" "$out/bells.txt"
+start_bells "$out/bells.txt"
 launch "$folder" "$out/stderr.txt" "${tracer[@]}" "$work/diveva"
 
 avvio=$(wait_window 'realizzato dal gruppo')
