@@ -23,7 +23,7 @@ void writePicture(const QString &path, QColor colour, const QDateTime &modified)
     jpeg.append(QByteArray(4096 - jpeg.size(), '\0'));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(jpeg) == 4096);
-    QVERIFY(file.setFileTime(modified, QFile::FileModificationTime));
+    QVERIFY(file.flush() && file.setFileTime(modified, QFile::FileModificationTime));
 }
 
 QStringList entries(const QString &folder)
