@@ -43,3 +43,11 @@ QImage photoLikeImage(QSize size, quint32 seed);
 
 // Peak signal-to-noise ratio over the three colour channels, in dB (99 for identical images).
 double psnr(const QImage &a, const QImage &b);
+
+// The JPEG with an EXIF block (APP1, right after the start marker) holding only the orientation
+// tag: 1 upright, 6 to be turned 90 degrees clockwise for display, 8 counter-clockwise.
+QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
+
+// A progressive grayscale JPEG of the given size made of the same empty scan repeated scans
+// times: a few kilobytes on which a decoder without a limit on scans works for a long time.
+QByteArray manyScanJpeg(QSize size, int scans);

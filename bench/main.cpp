@@ -17,7 +17,6 @@
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
 #include "tests/support/ScriptedPlatform.h"
-#include "tests/support/TestPictures.h"
 #include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
