@@ -4,7 +4,7 @@ BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev 
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n
     libheif1"
 # dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own.
-TEST_PACKAGES="xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick libjpeg-turbo-progs clang-format-14
+TEST_PACKAGES="xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick clang-format-14
     libcanberra0 sound-theme-freedesktop desktop-file-utils appstream dpkg-dev file strace
     dbus-daemon"
 # scripts/package: the .deb's dependencies are found by dpkg-shlibdeps.
