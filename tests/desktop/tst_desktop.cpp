@@ -43,8 +43,6 @@ void TestDesktop::onlyAnAnswerEndsTheQuestion_data()
     QTest::addColumn<bool>("yes");
     QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true;
     QTest::newRow("Tab to No, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false;
-    QTest::newRow("Right arrow to No, then Space")
-        << QList<int>{Qt::Key_Right, Qt::Key_Space} << false;
 }
 
 void TestDesktop::onlyAnAnswerEndsTheQuestion()

