@@ -165,18 +165,16 @@ private slots:
         QByteArray png;
         QBuffer buffer(&png);
         QVERIFY(buffer.open(QIODevice::WriteOnly) && wide.save(&buffer, "PNG"));
+        const auto fixture = [](const char *name) { return fileBytes(QFINDTESTDATA(name)); };
         QTest::newRow("large jpeg scaled")
             << jpegBytes(noisyImage({2000, 1500}, 2), 80) << false << QSize(1024, 768);
         // Made by withExifOrientation(jpegBytes(noisyImage({60, 40}, 1), 80), 6) of TestPictures.
-        QTest::newRow("EXIF turned")
-            << fileBytes(QFINDTESTDATA("turned.jpg")) << false << QSize(40, 60);
+        QTest::newRow("EXIF turned") << fixture("turned.jpg") << false << QSize(40, 60);
         QTest::newRow("png to jpeg") << png << false << QSize(600, 400);
         // Made by heif-enc from a 64 x 48 picture.
-        QTest::newRow("HEIC to jpeg")
-            << fileBytes(QFINDTESTDATA("foto.heic")) << false << QSize(64, 48);
+        QTest::newRow("HEIC to jpeg") << fixture("foto.heic") << false << QSize(64, 48);
         // 400 high in the boxes' shape: 400 * 121 / 129 = 375.2 wide.
-        QTest::newRow("wide cropped to the boxes")
-            << jpegBytes(wide, 80) << true << QSize(375, 400);
+        QTest::newRow("cropped to the boxes") << jpegBytes(wide, 80) << true << QSize(375, 400);
     }
 
     void pictures()
