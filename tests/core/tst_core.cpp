@@ -13,25 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class TestCore : public QObject {
-    Q_OBJECT
-private slots:
-    void wordList_data();
-    void wordList();
-    void files_data();
-    void files();
-    void letterCase_data();
-    void letterCase();
-    void draws_data();
-    void draws();
-    void pathsInTheRoot();
-    void startUp();
-    void startUpFailures_data();
-    void startUpFailures();
-    void theTargetLoadsBeforeTheScreenGoes();
-    void theLastWindowClosedEndsTheProgram();
-};
-
 namespace {
 
 QByteArray numbered(int count, const QByteArray &tail)
@@ -44,266 +25,277 @@ QByteArray numbered(int count, const QByteArray &tail)
 
 } // namespace
 
-void TestCore::wordList_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("words");
-    QTest::addColumn<QString>("cause"); // empty when the list can be used
-    const auto row = [](const char *name, const QByteArray &bytes, const QStringList &words,
-                        const QString &cause = {}) {
-        QTest::addRow("%s", name) << bytes << words << cause;
-    };
-    const QStringList mgp{"mela", "gatto", "pane"};
-    row("empty file", "", {});
-    row("line end after the last word adds nothing", "mela\r\ngatto\r\npane\r\n", mgp);
-    row("CR LF, LF and CR, last line open", "mela\r\ngatto\npane\rsale", mgp + QStringList{"sale"});
-    row("one line end only", "\r\n", {""});
-    row("comma splits, comma at the end adds nothing", "mela,gatto\r\npane,", mgp);
-    row("empty line and empty field take a number", "mela\r\n\r\ngatto,,pane",
-        {"mela", "", "gatto", "", "pane"});
-    row("quoted comma", "\"sale, pepe\"\r\nmela", {"sale, pepe", "mela"});
-    row("blanks in front and behind go, inner ones stay", "  \tpalla da  calcio \t\r\n",
-        {"palla da  calcio"});
-    row("quoted blanks stay, text after the quote goes", "\"  mela \" rossa,gatto",
-        {"  mela ", "gatto"});
-    row("unterminated quote runs to the end", "mela\r\n\"gatto\r\npane", {"mela", "gatto\r\npane"});
-    row("Windows-1252", "pi\xF9\r\n\x80 5\r\n\x93x\x94", {"più", "€ 5", "“x”"});
-    row("UTF-8 with byte-order mark",
-        "\xEF\xBB\xBF"
-        "citt\xC3\xA0",
-        {"città"});
-    row("byte-order mark, then Windows-1252",
-        "\xEF\xBB\xBF"
-        "pi\xF9",
-        {"più"});
-    row("invalid UTF-8 is Windows-1252", "citt\xC3\xA0\r\npi\xF9", {"cittÃ\u00A0", "più"});
-    row("DOS end-of-file mark at the end", "mela\r\ngatto\r\n\x1A", {"mela", "gatto"});
-    row("150 fields", numbered(150, "\r\n"), QString(numbered(150, "")).split("\r\n"));
-    const QString tooMany = "l'elenco contiene più di 150 parole (il massimo è 150)";
-    row("151 fields", numbered(151, ""), {}, tooMany);
-    row("150 fields, then an empty line", numbered(150, "\r\n\r\n"), {}, tooMany);
-    row("NUL byte", QByteArray("mela\r\nga\0tto", 12), {},
-        "il file contiene byte nulli (il primo al byte 9): non è testo semplice; se è stato "
-        "salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o UTF-8");
-    const QString control = "il file contiene caratteri di controllo (il primo, 0x%1, al byte "
-                            "%2): non è testo semplice";
-    row("form feed", "mela\r\n\fgatto", {}, control.arg("0c").arg(7));
-    row("DOS end-of-file mark before the end", "mela\x1A\r\ngatto", {}, control.arg("1a").arg(5));
-}
-
-void TestCore::wordList()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, words);
-    QFETCH(QString, cause);
-    const WordList list = parseWordList(bytes);
-    QCOMPARE(list.cause, cause);
-    QCOMPARE(list.words, words);
-}
-
-void TestCore::files_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("cause"); // empty when the file is read whole
-    const auto row = [](const char *kind, const QString &cause) {
-        QTest::addRow("%s", kind) << kind << cause;
-    };
-    row("missing", "file non trovato");
-    row("folder", "è una cartella, non un file");
-    row("named pipe", "non è un file normale (è una pipe con nome)");
-    row("link to a device", "non è un file normale (è un dispositivo)");
-    row("link to nothing", "è un collegamento simbolico a un file che non esiste (%1/altrove)");
-    row("circular link", "collegamento simbolico circolare");
-    if (geteuid() != 0) // root reads through any permission bits
-        row("unreadable", "permesso di lettura negato");
-    row("one byte too large", "il file è troppo grande (1048577 byte, al massimo 1048576)");
-    row("just under the limit", "");
-}
-
-void TestCore::files()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, cause);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("lista.txt"));
-    if (kind == "folder") {
-        QDir(dir.path()).mkdir(QStringLiteral("lista.txt"));
-    } else if (kind == "named pipe") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == "link to a device") {
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
-    } else if (kind == "link to nothing") {
-        QVERIFY(QFile::link(dir.filePath(QStringLiteral("altrove")), path));
-    } else if (kind == "circular link") {
-        QVERIFY(QFile::link(path, path));
-    } else if (kind != "missing") {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(WordList::MaxFileBytes + (kind == "one byte too large" ? 1 : 0), 'a'));
-        f.setPermissions(kind == "unreadable" ? QFile::WriteOwner : f.permissions());
+class TestCore : public QObject {
+    Q_OBJECT
+private slots:
+    void wordList_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("cause"); // empty when the list can be used
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &words,
+                            const QString &cause = {}) {
+            QTest::addRow("%s", name) << bytes << words << cause;
+        };
+        const QStringList mgp{"mela", "gatto", "pane"};
+        row("empty file", "", {});
+        row("line end after the last word adds nothing", "mela\r\ngatto\r\npane\r\n", mgp);
+        row("CR LF, LF and CR, last line open", "mela\r\ngatto\npane\rsale",
+            mgp + QStringList{"sale"});
+        row("one line end only", "\r\n", {""});
+        row("comma splits, comma at the end adds nothing", "mela,gatto\r\npane,", mgp);
+        row("empty line and empty field take a number", "mela\r\n\r\ngatto,,pane",
+            {"mela", "", "gatto", "", "pane"});
+        row("quoted comma", "\"sale, pepe\"\r\nmela", {"sale, pepe", "mela"});
+        row("blanks in front and behind go, inner ones stay", "  \tpalla da  calcio \t\r\n",
+            {"palla da  calcio"});
+        row("quoted blanks stay, text after the quote goes", "\"  mela \" rossa,gatto",
+            {"  mela ", "gatto"});
+        row("unterminated quote runs to the end", "mela\r\n\"gatto\r\npane",
+            {"mela", "gatto\r\npane"});
+        row("Windows-1252", "pi\xF9\r\n\x80 5\r\n\x93x\x94", {"più", "€ 5", "“x”"});
+        row("UTF-8 with byte-order mark",
+            "\xEF\xBB\xBF"
+            "citt\xC3\xA0",
+            {"città"});
+        row("byte-order mark, then Windows-1252",
+            "\xEF\xBB\xBF"
+            "pi\xF9",
+            {"più"});
+        row("invalid UTF-8 is Windows-1252", "citt\xC3\xA0\r\npi\xF9", {"cittÃ\u00A0", "più"});
+        row("DOS end-of-file mark at the end", "mela\r\ngatto\r\n\x1A", {"mela", "gatto"});
+        row("150 fields", numbered(150, "\r\n"), QString(numbered(150, "")).split("\r\n"));
+        const QString tooMany = "l'elenco contiene più di 150 parole (il massimo è 150)";
+        row("151 fields", numbered(151, ""), {}, tooMany);
+        row("150 fields, then an empty line", numbered(150, "\r\n\r\n"), {}, tooMany);
+        row("NUL byte", QByteArray("mela\r\nga\0tto", 12), {},
+            "il file contiene byte nulli (il primo al byte 9): non è testo semplice; se è stato "
+            "salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o UTF-8");
+        const QString control = "il file contiene caratteri di controllo (il primo, 0x%1, al byte "
+                                "%2): non è testo semplice";
+        row("form feed", "mela\r\n\fgatto", {}, control.arg("0c").arg(7));
+        row("DOS end-of-file mark before the end", "mela\x1A\r\ngatto", {},
+            control.arg("1a").arg(5));
     }
-    const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
-    QCOMPARE(file.cause, cause.contains("%1") ? cause.arg(dir.path()) : cause);
-    QCOMPARE(file.data.size(), cause.isEmpty() ? WordList::MaxFileBytes : 0);
-}
 
-void TestCore::letterCase_data()
-{
-    QTest::addColumn<QString>("asked");
-    QTest::addColumn<QString>("found");
-    const auto row = [](const char *name, const char *asked, const char *found) {
-        QTest::addRow("%s", name) << asked << found;
-    };
-    row("list in capitals", "lista.txt", "LISTA.TXT");
-    row("folder and picture in capitals", "jpg/7.jpg", "JPG/7.JPG");
-    row("folder in capitals only", "jpg/8.jpg", "JPG/8.jpg");
-    row("the exact name wins", "Lista.txt", "Lista.txt");
-    row("missing stays as asked, in the folder found", "jpg/9.jpg", "JPG/9.jpg");
-}
-
-void TestCore::letterCase()
-{
-    QFETCH(QString, asked);
-    QFETCH(QString, found);
-    QTemporaryDir dir;
-    QDir(dir.path()).mkdir(QStringLiteral("JPG"));
-    for (const char *name : {"LISTA.TXT", "Lista.txt", "JPG/7.JPG", "JPG/8.jpg"})
-        QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
-    QCOMPARE(resolveLetterCase(dir.filePath(asked)), dir.filePath(found));
-}
-
-void TestCore::draws_data()
-{
-    QTest::addColumn<int>("words"); // 0: a slot is drawn
-    QTest::addColumn<float>("r");
-    QTest::addColumn<int>("drawn");
-    const float belowOne = std::nextafter(1.0f, 0.0f);
-    QTest::addRow("word: half of ten") << 10 << 0.5f << 6;
-    QTest::addRow("word: zero") << 10 << 0.0f << 1;
-    QTest::addRow("word: highest r, 150 words") << 150 << belowOne << 150;
-    QTest::addRow("word: one word") << 1 << belowOne << 1;
-    QTest::addRow("slot: a sixth") << 0 << 1.0f / 6.0f << 1;
-    QTest::addRow("slot: highest r") << 0 << belowOne << 5;
-}
-
-void TestCore::draws()
-{
-    QFETCH(int, words);
-    QFETCH(float, r);
-    QFETCH(int, drawn);
-    ScriptedPlatform platform;
-    platform.randoms = {r, r};
-    TestProgram m(platform);
-    m.NumParole = qint16(words);
-    QCOMPARE(words ? int(m.drawWordNumber()) : m.drawSlot(), drawn);
-    QCOMPARE(platform.randomsTaken, 1);
-}
-
-void TestCore::pathsInTheRoot()
-{
-    // Joined without a doubled separator (other folders: see startUp).
-    ScriptedPlatform platform;
-    TestProgram m(platform);
-    m.Percorso = "/";
-    QCOMPARE(m.listPath() + ' ' + m.picturePath(7), "/lista.txt /jpg/7.jpg");
-}
-
-void TestCore::startUp()
-{
-    // In a folder made on Windows, with scripted draws for the start screen's four pictures.
-    TestRun run(numberedWords(10), {0.5f, 0.0f, 0.95f, 0.25f}, TestRun::WindowsNames);
-    TestProgram &m = run.m;
-    QCOMPARE(m.Percorso, run.folder.path());
-    QCOMPARE(m.NumParole, qint16(10));
-    // Words 1 to 10, none at 0 or past the last.
-    QCOMPARE(m.Parole[0] + m.Parole[1] + '|' + m.Parole[10] + m.Parole[11], "parola1|parola10");
-
-    auto *avvio = run.screen<FormAvvio>(ScreenId::FormAvvio);
-    QVERIFY(avvio && avvio->isVisible());
-    QCOMPARE(m.registry.loadedCount(), 1);
-    const int expected[4] = {6, 1, 10, 3};
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(TestFolder::pictureNumberOf(avvio->Image1[i]->picture()), expected[i]);
-    QCOMPARE(m.Estratto, qint16(3));
-    QCOMPARE(run.platform.beeps, 0);
-
-    // Then every picture of the list is read ahead at the exercises' box sizes.
-    QCOMPARE(run.platform.preparedPaths.size(), 10);
-    QCOMPARE(run.platform.preparedPaths.last(), run.folder.path() + "/JPG/10.JPG");
-    QCOMPARE(run.platform.preparedSizes, m.readAheadSizes);
-}
-
-void TestCore::startUpFailures_data()
-{
-    QTest::addColumn<int>("words");
-    QTest::addColumn<QString>("broken"); // how the folder is spoiled
-    QTest::addColumn<QString>("report"); // {dir}: the folder
-    const auto row = [](const char *name, int words, const char *broken, const QString &report) {
-        QTest::addRow("%s", name) << words << broken << report;
-    };
-    const QString list =
-        "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
-    row("no list", 8, "no list", list + "file non trovato.");
-    row("151 words", 151, "", list + "l'elenco contiene più di 150 parole (il massimo è 150).");
-    const QString one = "Un'immagine manca o non si può mostrare (1 su %1):\n\n{dir}/jpg/%1.jpg: "
-                        "file non trovato";
-    row("empty list, no picture 1", 0, "1", one.arg(1));
-    row("the last picture missing", 8, "8", one.arg(8));
-    QString twenty = "Alcune immagini mancano o non si possono mostrare (21 su 30):\n";
-    for (int n = 1; n <= 20; ++n)
-        twenty += QStringLiteral("\n{dir}/jpg/%1.jpg: file non trovato").arg(n);
-    row("21 pictures missing", 30, "21", twenty + "\n... e un'altra");
-}
-
-void TestCore::startUpFailures()
-{
-    QFETCH(int, words);
-    QFETCH(QString, broken);
-    QFETCH(QString, report);
-    TestFolder folder;
-    folder.writeWords(numberedWords(words));
-    if (broken == "no list")
-        QVERIFY(QFile::remove(folder.path() + "/lista.txt"));
-    else if (broken == "21")
-        for (int n = 1; n <= 21; ++n)
-            QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n)));
-    else if (!broken.isEmpty())
-        QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(broken)));
-    ScriptedPlatform platform;
-    TestProgram m(platform);
-    try {
-        m.Main();
-        QFAIL("start-up went on");
-    } catch (const ScriptedFatal &fatal) {
-        QCOMPARE(fatal.report, report.replace("{dir}", folder.path()));
+    void wordList()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, words);
+        QFETCH(QString, cause);
+        const WordList list = parseWordList(bytes);
+        QCOMPARE(list.cause, cause);
+        QCOMPARE(list.words, words);
     }
-    QCOMPARE(m.registry.loadedCount(), 0);
-    QVERIFY(m.Parole[150].isEmpty());
-}
 
-void TestCore::theTargetLoadsBeforeTheScreenGoes()
-{
-    // Some screen is loaded at every moment of a switch: the menu is still there while the
-    // exercise it opens reads its pictures.
-    TestRun run(numberedWords(8));
-    run.open(ScreenId::FormMenu);
-    int menus = -1;
-    run.platform.onLoad = [&] { menus = run.m.registry.loaded(ScreenId::FormMenu) ? 1 : 0; };
-    run.open(ScreenId::FormTrova2);
-    QCOMPARE(menus, 1);
-    QCOMPARE(run.m.registry.loaded(ScreenId::FormMenu), nullptr);
-}
+    void files_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("cause"); // empty when the file is read whole
+        const auto row = [](const char *kind, const QString &cause) {
+            QTest::addRow("%s", kind) << kind << cause;
+        };
+        row("missing", "file non trovato");
+        row("folder", "è una cartella, non un file");
+        row("named pipe", "non è un file normale (è una pipe con nome)");
+        row("link to a device", "non è un file normale (è un dispositivo)");
+        row("link to nothing", "è un collegamento simbolico a un file che non esiste (%1/altrove)");
+        row("circular link", "collegamento simbolico circolare");
+        if (geteuid() != 0) // root reads through any permission bits
+            row("unreadable", "permesso di lettura negato");
+        row("one byte too large", "il file è troppo grande (1048577 byte, al massimo 1048576)");
+        row("just under the limit", "");
+    }
 
-void TestCore::theLastWindowClosedEndsTheProgram()
-{
-    TestRun run(numberedWords(8));
-    run.m.registry.show(ScreenId::FormMenu); // two screens at once, as in the middle of a switch
-    run.screen<QWidget>(ScreenId::FormAvvio)->close();
-    QCOMPARE(run.platform.endStatus, -1);
-    run.screen<QWidget>(ScreenId::FormMenu)->close();
-    QCOMPARE(run.platform.endStatus, 0);
-    QVERIFY(run.platform.questions.isEmpty());
-}
+    void files()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, cause);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lista.txt"));
+        if (kind == "folder") {
+            QDir(dir.path()).mkdir(QStringLiteral("lista.txt"));
+        } else if (kind == "named pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "link to a device") {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (kind == "link to nothing") {
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("altrove")), path));
+        } else if (kind == "circular link") {
+            QVERIFY(QFile::link(path, path));
+        } else if (kind != "missing") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(
+                QByteArray(WordList::MaxFileBytes + (kind == "one byte too large" ? 1 : 0), 'a'));
+            f.setPermissions(kind == "unreadable" ? QFile::WriteOwner : f.permissions());
+        }
+        const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
+        QCOMPARE(file.cause, cause.contains("%1") ? cause.arg(dir.path()) : cause);
+        QCOMPARE(file.data.size(), cause.isEmpty() ? WordList::MaxFileBytes : 0);
+    }
+
+    void letterCase_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("found");
+        const auto row = [](const char *name, const char *asked, const char *found) {
+            QTest::addRow("%s", name) << asked << found;
+        };
+        row("list in capitals", "lista.txt", "LISTA.TXT");
+        row("folder and picture in capitals", "jpg/7.jpg", "JPG/7.JPG");
+        row("folder in capitals only", "jpg/8.jpg", "JPG/8.jpg");
+        row("the exact name wins", "Lista.txt", "Lista.txt");
+        row("missing stays as asked, in the folder found", "jpg/9.jpg", "JPG/9.jpg");
+    }
+
+    void letterCase()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, found);
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("JPG"));
+        for (const char *name : {"LISTA.TXT", "Lista.txt", "JPG/7.JPG", "JPG/8.jpg"})
+            QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+        QCOMPARE(resolveLetterCase(dir.filePath(asked)), dir.filePath(found));
+    }
+
+    void draws_data()
+    {
+        QTest::addColumn<int>("words"); // 0: a slot is drawn
+        QTest::addColumn<float>("r");
+        QTest::addColumn<int>("drawn");
+        const float belowOne = std::nextafter(1.0f, 0.0f);
+        QTest::addRow("word: half of ten") << 10 << 0.5f << 6;
+        QTest::addRow("word: zero") << 10 << 0.0f << 1;
+        QTest::addRow("word: highest r, 150 words") << 150 << belowOne << 150;
+        QTest::addRow("word: one word") << 1 << belowOne << 1;
+        QTest::addRow("slot: a sixth") << 0 << 1.0f / 6.0f << 1;
+        QTest::addRow("slot: highest r") << 0 << belowOne << 5;
+    }
+
+    void draws()
+    {
+        QFETCH(int, words);
+        QFETCH(float, r);
+        QFETCH(int, drawn);
+        ScriptedPlatform platform;
+        platform.randoms = {r, r};
+        TestProgram m(platform);
+        m.NumParole = qint16(words);
+        QCOMPARE(words ? int(m.drawWordNumber()) : m.drawSlot(), drawn);
+        QCOMPARE(platform.randomsTaken, 1);
+    }
+
+    void pathsInTheRoot()
+    {
+        // Joined without a doubled separator (other folders: see startUp).
+        ScriptedPlatform platform;
+        TestProgram m(platform);
+        m.Percorso = "/";
+        QCOMPARE(m.listPath() + ' ' + m.picturePath(7), "/lista.txt /jpg/7.jpg");
+    }
+
+    void startUp()
+    {
+        // In a folder made on Windows, with scripted draws for the start screen's four pictures.
+        TestRun run(numberedWords(10), {0.5f, 0.0f, 0.95f, 0.25f}, TestRun::WindowsNames);
+        TestProgram &m = run.m;
+        QCOMPARE(m.Percorso, run.folder.path());
+        QCOMPARE(m.NumParole, qint16(10));
+        // Words 1 to 10, none at 0 or past the last.
+        QCOMPARE(m.Parole[0] + m.Parole[1] + '|' + m.Parole[10] + m.Parole[11], "parola1|parola10");
+
+        auto *avvio = run.screen<FormAvvio>(ScreenId::FormAvvio);
+        QVERIFY(avvio && avvio->isVisible());
+        QCOMPARE(m.registry.loadedCount(), 1);
+        const int expected[4] = {6, 1, 10, 3};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(TestFolder::pictureNumberOf(avvio->Image1[i]->picture()), expected[i]);
+        QCOMPARE(m.Estratto, qint16(3));
+        QCOMPARE(run.platform.beeps, 0);
+
+        // Then every picture of the list is read ahead at the exercises' box sizes.
+        QCOMPARE(run.platform.preparedPaths.size(), 10);
+        QCOMPARE(run.platform.preparedPaths.last(), run.folder.path() + "/JPG/10.JPG");
+        QCOMPARE(run.platform.preparedSizes, m.readAheadSizes);
+    }
+
+    void startUpFailures_data()
+    {
+        QTest::addColumn<int>("words");
+        QTest::addColumn<QString>("broken"); // how the folder is spoiled
+        QTest::addColumn<QString>("report"); // {dir}: the folder
+        const auto row = [](const char *name, int words, const char *broken,
+                            const QString &report) {
+            QTest::addRow("%s", name) << words << broken << report;
+        };
+        const QString list =
+            "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
+        row("no list", 8, "no list", list + "file non trovato.");
+        row("151 words", 151, "", list + "l'elenco contiene più di 150 parole (il massimo è 150).");
+        const QString one =
+            "Un'immagine manca o non si può mostrare (1 su %1):\n\n{dir}/jpg/%1.jpg: "
+            "file non trovato";
+        row("empty list, no picture 1", 0, "1", one.arg(1));
+        row("the last picture missing", 8, "8", one.arg(8));
+        QString twenty = "Alcune immagini mancano o non si possono mostrare (21 su 30):\n";
+        for (int n = 1; n <= 20; ++n)
+            twenty += QStringLiteral("\n{dir}/jpg/%1.jpg: file non trovato").arg(n);
+        row("21 pictures missing", 30, "21", twenty + "\n... e un'altra");
+    }
+
+    void startUpFailures()
+    {
+        QFETCH(int, words);
+        QFETCH(QString, broken);
+        QFETCH(QString, report);
+        TestFolder folder;
+        folder.writeWords(numberedWords(words));
+        if (broken == "no list")
+            QVERIFY(QFile::remove(folder.path() + "/lista.txt"));
+        else if (broken == "21")
+            for (int n = 1; n <= 21; ++n)
+                QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n)));
+        else if (!broken.isEmpty())
+            QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(broken)));
+        ScriptedPlatform platform;
+        TestProgram m(platform);
+        try {
+            m.Main();
+            QFAIL("start-up went on");
+        } catch (const ScriptedFatal &fatal) {
+            QCOMPARE(fatal.report, report.replace("{dir}", folder.path()));
+        }
+        QCOMPARE(m.registry.loadedCount(), 0);
+        QVERIFY(m.Parole[150].isEmpty());
+    }
+
+    void theTargetLoadsBeforeTheScreenGoes()
+    {
+        // Some screen is loaded at every moment of a switch: the menu is still there while the
+        // exercise it opens reads its pictures.
+        TestRun run(numberedWords(8));
+        run.open(ScreenId::FormMenu);
+        int menus = -1;
+        run.platform.onLoad = [&] { menus = run.m.registry.loaded(ScreenId::FormMenu) ? 1 : 0; };
+        run.open(ScreenId::FormTrova2);
+        QCOMPARE(menus, 1);
+        QCOMPARE(run.m.registry.loaded(ScreenId::FormMenu), nullptr);
+    }
+
+    void theLastWindowClosedEndsTheProgram()
+    {
+        TestRun run(numberedWords(8));
+        run.m.registry.show(
+            ScreenId::FormMenu); // two screens at once, as in the middle of a switch
+        run.screen<QWidget>(ScreenId::FormAvvio)->close();
+        QCOMPARE(run.platform.endStatus, -1);
+        run.screen<QWidget>(ScreenId::FormMenu)->close();
+        QCOMPARE(run.platform.endStatus, 0);
+        QVERIFY(run.platform.questions.isEmpty());
+    }
+};
 
 QTEST_MAIN(TestCore)
 #include "tst_core.moc"

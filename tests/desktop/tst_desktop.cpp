@@ -19,144 +19,136 @@ using namespace std::chrono_literals;
 class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void onlyAnAnswerEndsTheQuestion_data();
-    void onlyAnAnswerEndsTheQuestion();
-    void soundFor();
-    void aBurstLeavesOneBellWaiting();
-    void themeSound_data();
-    void themeSound();
-    void canberra();
-};
-
-void TestDesktop::initTestCase()
-{
-    // The test runs with LANG=C: without the translation the buttons are English.
-    QCOMPARE(QLocale().language(), QLocale::C);
-    QVERIFY2(installItalianTranslation(*qApp),
-             "qtbase_it.qm missing: install the Debian package qt6-translations-l10n");
-}
-
-void TestDesktop::onlyAnAnswerEndsTheQuestion_data()
-{
-    QTest::addColumn<QList<int>>("keys");
-    QTest::addColumn<bool>("yes");
-    QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true;
-    QTest::newRow("Tab to No, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false;
-}
-
-void TestDesktop::onlyAnAnswerEndsTheQuestion()
-{
-    QFETCH(QList<int>, keys);
-    QFETCH(bool, yes);
-    DesktopPlatform platform;
-    QString seen;
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        QApplication::setActiveWindow(box);
-        seen = box->windowTitle() + '|' + box->text() + '|'
-               + box->button(QMessageBox::Yes)->text().remove('&') + '|'
-               + box->button(QMessageBox::No)->text().remove('&');
-        // None of the ways out that are not an answer closes it.
-        QTest::keyClick(box, Qt::Key_Escape);
-        box->close();
-        if (!box->isVisible() || (box->windowFlags() & Qt::WindowCloseButtonHint)) {
-            seen += QStringLiteral("|escaped");
-            return;
-        }
-        for (int key : keys)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
-    });
-    QCOMPARE(platform.askYesNo(QStringLiteral("Vuoi uscire dal programma?")), yes);
-    QCOMPARE(seen, QStringLiteral("Diveva PAROLE/IMMAGINI|Vuoi uscire dal programma?|Sì|No"));
-}
-
-void TestDesktop::soundFor()
-{
-    // X11 rings even without libcanberra; Wayland needs it; no one hears a display in memory.
-    using S = SystemBell::Sound;
-    QCOMPARE(SystemBell::soundFor("xcb", false), S::WindowSystem);
-    QCOMPARE(SystemBell::soundFor("wayland", true), S::SoundTheme);
-    QCOMPARE(SystemBell::soundFor("wayland", false), S::Silence);
-    QCOMPARE(SystemBell::soundFor("offscreen", true), S::Silence);
-}
-
-void TestDesktop::aBurstLeavesOneBellWaiting()
-{
-    QList<qint64> at;
-    QElapsedTimer clock;
-    clock.start();
-    SystemBell bell([&] { at.append(clock.elapsed()); }, 100ms);
-    bell.ring(); // sounds at once
-    bell.ring(); // the reset button's second bell waits for it
-    QCOMPARE(at.size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(at.size(), 2, 3000);
-    QVERIFY2(at[1] - at[0] >= 95, qPrintable(QString::number(at[1] - at[0])));
-
-    // Sixty answers at once: one sounds, one waits, the rest are never heard.
-    QTest::qWait(150);
-    for (int i = 0; i < 60; ++i)
-        bell.ring();
-    QCOMPARE(at.size(), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(at.size(), 4, 3000);
-    QTest::qWait(300);
-    QCOMPARE(at.size(), 4);
-}
-
-void TestDesktop::themeSound_data()
-{
-    QTest::addColumn<QStringList>("files"); // made under the data folders "a" and "b"
-    QTest::addColumn<QString>("found");
-    const QString a = "a/sounds/freedesktop/stereo/", b = "b/sounds/freedesktop/stereo/";
-    const auto row = [](const char *name, const QStringList &files, const QString &found) {
-        QTest::addRow("%s", name) << files << found;
-    };
-    row("exact name first", {b + "bell-window-system.oga", a + "bell.oga"},
-        b + "bell-window-system.oga");
-    row("shorter name, first data folder", {a + "bell.ogg", b + "bell.oga"}, a + "bell.ogg");
-    row("disabled", {a + "bell-window-system.disabled", b + "bell.oga"}, "");
-    row("other theme or extension only", {"a/sounds/ubuntu/stereo/bell.ogg", a + "bell.mp3"}, "");
-}
-
-void TestDesktop::themeSound()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, found);
-    QTemporaryDir root;
-    for (const QString &f : files) {
-        QVERIFY(QDir(root.path()).mkpath(QFileInfo(root.filePath(f)).path()));
-        QFile(root.filePath(f)).open(QIODevice::WriteOnly);
-    }
-    QCOMPARE(findThemeSound({root.filePath("a"), root.filePath("b")}, "freedesktop",
-                            "bell-window-system"),
-             found.isEmpty() ? QString() : root.filePath(found));
-}
-
-void TestDesktop::canberra()
-{
-    // ctest runs this with ALSA's configuration of no sound device (alsa-none.conf: every sound
-    // fails) and of the null device (alsa-null.conf: sounds play to nowhere). Neither ringing nor
-    // ending may wait for the sound system.
-    const bool device = qEnvironmentVariable("ALSA_CONFIG_PATH").endsWith("alsa-null.conf");
-    QVERIFY(!CanberraBell(QString()).available());
-    QElapsedTimer clock;
+    void initTestCase()
     {
-        CanberraBell bell(findThemeSound({"/usr/share"}, "freedesktop", "bell-window-system"));
-        QVERIFY2(bell.available(), "install libcanberra0 and sound-theme-freedesktop");
-        clock.start();
-        bell.ring();
-        bell.ring();
-        QVERIFY(clock.elapsed() < 200);
-        QTRY_COMPARE_WITH_TIMEOUT(bell.handled(), 2, 10000);
-        QCOMPARE(bell.played(), device ? 2 : 0);
-        if (!device) // ending while a sound fails to start
-            bell.ring();
-        clock.restart();
+        // The test runs with LANG=C: without the translation the buttons are English.
+        QCOMPARE(QLocale().language(), QLocale::C);
+        QVERIFY2(installItalianTranslation(*qApp),
+                 "qtbase_it.qm missing: install the Debian package qt6-translations-l10n");
     }
-    QVERIFY2(clock.elapsed() < 5000, "the bell held the end of the program");
-}
+
+    void onlyAnAnswerEndsTheQuestion_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true;
+        QTest::newRow("Tab to No, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false;
+    }
+
+    void onlyAnAnswerEndsTheQuestion()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, yes);
+        DesktopPlatform platform;
+        QString seen;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            QApplication::setActiveWindow(box);
+            seen = box->windowTitle() + '|' + box->text() + '|'
+                   + box->button(QMessageBox::Yes)->text().remove('&') + '|'
+                   + box->button(QMessageBox::No)->text().remove('&');
+            // None of the ways out that are not an answer closes it.
+            QTest::keyClick(box, Qt::Key_Escape);
+            box->close();
+            if (!box->isVisible() || (box->windowFlags() & Qt::WindowCloseButtonHint)) {
+                seen += QStringLiteral("|escaped");
+                return;
+            }
+            for (int key : keys)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        });
+        QCOMPARE(platform.askYesNo(QStringLiteral("Vuoi uscire dal programma?")), yes);
+        QCOMPARE(seen, QStringLiteral("Diveva PAROLE/IMMAGINI|Vuoi uscire dal programma?|Sì|No"));
+    }
+
+    void soundFor()
+    {
+        // X11 rings even without libcanberra; Wayland needs it; no one hears a display in memory.
+        using S = SystemBell::Sound;
+        QCOMPARE(SystemBell::soundFor("xcb", false), S::WindowSystem);
+        QCOMPARE(SystemBell::soundFor("wayland", true), S::SoundTheme);
+        QCOMPARE(SystemBell::soundFor("wayland", false), S::Silence);
+        QCOMPARE(SystemBell::soundFor("offscreen", true), S::Silence);
+    }
+
+    void aBurstLeavesOneBellWaiting()
+    {
+        QList<qint64> at;
+        QElapsedTimer clock;
+        clock.start();
+        SystemBell bell([&] { at.append(clock.elapsed()); }, 100ms);
+        bell.ring(); // sounds at once
+        bell.ring(); // the reset button's second bell waits for it
+        QCOMPARE(at.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(at.size(), 2, 3000);
+        QVERIFY2(at[1] - at[0] >= 95, qPrintable(QString::number(at[1] - at[0])));
+
+        // Sixty answers at once: one sounds, one waits, the rest are never heard.
+        QTest::qWait(150);
+        for (int i = 0; i < 60; ++i)
+            bell.ring();
+        QCOMPARE(at.size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(at.size(), 4, 3000);
+        QTest::qWait(300);
+        QCOMPARE(at.size(), 4);
+    }
+
+    void themeSound_data()
+    {
+        QTest::addColumn<QStringList>("files"); // made under the data folders "a" and "b"
+        QTest::addColumn<QString>("found");
+        const QString a = "a/sounds/freedesktop/stereo/", b = "b/sounds/freedesktop/stereo/";
+        const auto row = [](const char *name, const QStringList &files, const QString &found) {
+            QTest::addRow("%s", name) << files << found;
+        };
+        row("exact name first", {b + "bell-window-system.oga", a + "bell.oga"},
+            b + "bell-window-system.oga");
+        row("shorter name, first data folder", {a + "bell.ogg", b + "bell.oga"}, a + "bell.ogg");
+        row("disabled", {a + "bell-window-system.disabled", b + "bell.oga"}, "");
+        row("other theme or extension only", {"a/sounds/ubuntu/stereo/bell.ogg", a + "bell.mp3"},
+            "");
+    }
+
+    void themeSound()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, found);
+        QTemporaryDir root;
+        for (const QString &f : files) {
+            QVERIFY(QDir(root.path()).mkpath(QFileInfo(root.filePath(f)).path()));
+            QFile(root.filePath(f)).open(QIODevice::WriteOnly);
+        }
+        QCOMPARE(findThemeSound({root.filePath("a"), root.filePath("b")}, "freedesktop",
+                                "bell-window-system"),
+                 found.isEmpty() ? QString() : root.filePath(found));
+    }
+
+    void canberra()
+    {
+        // ctest runs this with ALSA's configuration of no sound device (alsa-none.conf: every sound
+        // fails) and of the null device (alsa-null.conf: sounds play to nowhere). Neither ringing
+        // nor ending may wait for the sound system.
+        const bool device = qEnvironmentVariable("ALSA_CONFIG_PATH").endsWith("alsa-null.conf");
+        QVERIFY(!CanberraBell(QString()).available());
+        QElapsedTimer clock;
+        {
+            CanberraBell bell(findThemeSound({"/usr/share"}, "freedesktop", "bell-window-system"));
+            QVERIFY2(bell.available(), "install libcanberra0 and sound-theme-freedesktop");
+            clock.start();
+            bell.ring();
+            bell.ring();
+            QVERIFY(clock.elapsed() < 200);
+            QTRY_COMPARE_WITH_TIMEOUT(bell.handled(), 2, 10000);
+            QCOMPARE(bell.played(), device ? 2 : 0);
+            if (!device) // ending while a sound fails to start
+                bell.ring();
+            clock.restart();
+        }
+        QVERIFY2(clock.elapsed() < 5000, "the bell held the end of the program");
+    }
+};
 
 QTEST_MAIN(TestDesktop)
 #include "tst_desktop.moc"
