@@ -16,7 +16,6 @@
 #include "pictures/FolderCheck.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
-#include "tests/support/ScriptedPlatform.h"
 #include "tests/support/TestProgram.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"

@@ -107,8 +107,6 @@ private slots:
             b + "bell-window-system.oga");
         row("shorter name, first data folder", {a + "bell.ogg", b + "bell.oga"}, a + "bell.ogg");
         row("disabled", {a + "bell-window-system.disabled", b + "bell.oga"}, "");
-        row("other theme or extension only", {"a/sounds/ubuntu/stereo/bell.ogg", a + "bell.mp3"},
-            "");
     }
 
     void themeSound()

@@ -1,11 +1,16 @@
 #include "tests/support/TestProgram.h"
 
+#include "pictures/FolderCheck.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PictureDecoder.h"
 #include "screens/FormAvvio.h"
 #include "screens/FormMenu.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 
 #include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QTest>
 
 TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names)
@@ -42,4 +47,104 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     platform.beeps = 0;
     platform.randomsTaken = 0;
     platform.loads = 0;
+}
+
+TestFolder::TestFolder() : m_previous(QDir::currentPath())
+{
+    QDir(m_dir.path()).mkdir(QStringLiteral("jpg"));
+    QDir::setCurrent(m_dir.path());
+}
+
+TestFolder::~TestFolder() { QDir::setCurrent(m_previous); }
+
+void TestFolder::writeWords(const QStringList &words)
+{
+    QByteArray bytes;
+    for (const QString &w : words)
+        bytes += w.toUtf8() + "\r\n";
+    QFile file(m_dir.filePath(QStringLiteral("lista.txt")));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    writePictures(int(words.size()));
+}
+
+QColor TestFolder::pictureColour(int n)
+{
+    // The number in two channels, in steps of 16: JPEG rounding of a flat colour stays far below.
+    return QColor((n % 16) * 16 + 8, 96, (n / 16) * 16 + 8);
+}
+
+int TestFolder::pictureNumberOf(const QImage &image)
+{
+    if (image.isNull())
+        return 0;
+    const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+    if (qAbs(c.green() - 96) > 8)
+        return 0;
+    return (c.red() / 16) + 16 * (c.blue() / 16);
+}
+
+void TestFolder::writePicture(int n, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(pictureColour(n));
+    image.save(m_dir.filePath(QStringLiteral("jpg/%1.jpg").arg(n)), "JPEG", 95);
+}
+
+void TestFolder::writePictures(int count)
+{
+    for (int n = 1; n <= qMax(count, 1); ++n)
+        writePicture(n);
+}
+
+float ScriptedPlatform::nextRandom()
+{
+    ++randomsTaken;
+    if (!randoms.isEmpty())
+        return randoms.takeFirst();
+    return float(m_fallback() >> 8) * (1.0f / 16777216.0f);
+}
+
+void ScriptedPlatform::beep()
+{
+    if (onBeep)
+        onBeep();
+    ++beeps;
+}
+
+bool ScriptedPlatform::askYesNo(const QString &prompt)
+{
+    questions << prompt;
+    return answers.isEmpty() ? false : answers.takeFirst();
+}
+
+PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize)
+{
+    if (onLoad)
+        onLoad();
+    ++loads;
+    return pictureCache ? pictureCache->load(path, pixelSize) : decodePicture(path, pixelSize);
+}
+
+QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> &requests)
+{
+    if (!pictureCache)
+        return Platform::loadPictures(requests);
+    if (onLoad)
+        onLoad();
+    loads += int(requests.size());
+    return pictureCache->loadAll(requests);
+}
+
+QList<PictureProblem> ScriptedPlatform::checkPictures(const QStringList &paths)
+{
+    return findPictureProblems(paths);
+}
+
+void ScriptedPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
+{
+    preparedPaths = paths;
+    preparedSizes = pixelSizes;
+    if (pictureCache)
+        pictureCache->warmUp(paths, pixelSizes);
 }
