@@ -19,8 +19,7 @@ const QSize Shape(121, 129);
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
 QByteArray fileBytes(const QString &path)
@@ -231,26 +230,21 @@ private slots:
             const QString folder = copyOfOld();
             FailingOps ops(step < 0 ? INT_MAX : step, crash);
             const QString cause = saveFolder(folder, entries, Shape, ops);
-            if (step < 0) {
-                QCOMPARE(cause, QString());
+            if (step < 0)
                 newContent = readAsProgram(folder);
-                QCOMPARE(newContent.size(), 5);
-            } else if (ops.calls <= step) { // no step left to fail
+            else if (ops.calls <= step) // no step left to fail
                 break;
-            }
             const QStringList afterSave = readAsProgram(folder);
             QCOMPARE(recoverFolder(folder, disk), QString()); // the next open
             const QStringList seen = readAsProgram(folder);
             QVERIFY2(seen == oldContent || seen == newContent, qPrintable(seen.join(", ")));
             // A failure the save reports leaves the old content; a save it could finish is done.
-            if (!crash) {
-                QCOMPARE(afterSave, seen);
-                QCOMPARE(cause.isEmpty(), seen == newContent);
-            }
+            QVERIFY(crash || (afterSave == seen && cause.isEmpty() == (seen == newContent)));
             // The content replaced is the one backup, which the program reads as the old folder.
             if (seen == newContent)
                 QCOMPARE(readAsProgram(folder + "/" + EditorFolder::Backup), oldContent);
         }
+        QCOMPARE(newContent.size(), 5); // the clean save's words, not the old ones
         // Refused before any change, naming the file: a folder gone, a picture gone since added.
         const QString gone = dir.filePath("tolta");
         QVERIFY(saveFolder(gone, entries, Shape, disk).startsWith("File: " + gone));

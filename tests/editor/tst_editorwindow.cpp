@@ -46,18 +46,17 @@ private slots:
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
 
-        QTableView *view = w.view();
         // The camera's picture gets its word, typed in place.
-        view->setCurrentIndex(w.table()->index(2, EntryTable::WordColumn));
-        QTest::keyClick(view, Qt::Key_F2);
+        w.view()->setCurrentIndex(w.table()->index(2, EntryTable::WordColumn));
+        QTest::keyClick(w.view(), Qt::Key_F2);
         QTest::keyClicks(QApplication::focusWidget(), "topo");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(w.table()->entries()[2].word, QString("topo")); // committed after the key
         // "luna" to the top by keys; the last step undone.
-        view->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
+        w.view()->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
         for (int i = 0; i < 4; ++i)
-            QTest::keyClick(view, Qt::Key_Up, Qt::AltModifier);
-        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+            QTest::keyClick(w.view(), Qt::Key_Up, Qt::AltModifier);
+        QTest::keyClick(w.view(), Qt::Key_Z, Qt::ControlModifier);
         // Closing with changes not saved asks first; Esc (Annulla) keeps the window and its rows.
         QWidget *asked = nullptr;
         QTimer::singleShot(
