@@ -1,6 +1,5 @@
 #include "tests/support/TestProgram.h"
 
-#include "pictures/FolderCheck.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
 #include "screens/FormAvvio.h"
@@ -49,29 +48,24 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     platform.loads = 0;
 }
 
-TestFolder::TestFolder() : m_previous(QDir::currentPath())
-{
-    QDir(m_dir.path()).mkdir(QStringLiteral("jpg"));
-    QDir::setCurrent(m_dir.path());
-}
-
-TestFolder::~TestFolder() { QDir::setCurrent(m_previous); }
-
 void TestFolder::writeWords(const QStringList &words)
 {
-    QByteArray bytes;
+    QFile list(m_dir.filePath(QStringLiteral("lista.txt")));
+    list.open(QIODevice::WriteOnly);
     for (const QString &w : words)
-        bytes += w.toUtf8() + "\r\n";
-    QFile file(m_dir.filePath(QStringLiteral("lista.txt")));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
+        list.write(w.toUtf8() + "\r\n");
     writePictures(int(words.size()));
 }
 
-QColor TestFolder::pictureColour(int n)
+void TestFolder::writePictures(int count)
 {
-    // The number in two channels, in steps of 16: JPEG rounding of a flat colour stays far below.
-    return QColor((n % 16) * 16 + 8, 96, (n / 16) * 16 + 8);
+    // Each picture of one flat colour that tells its
+    // number in two channels, in steps of 16: JPEG's rounding of a flat colour stays far below.
+    for (int n = 1; n <= qMax(count, 1); ++n) {
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(QColor((n % 16) * 16 + 8, 96, (n / 16) * 16 + 8));
+        image.save(m_dir.filePath(QStringLiteral("jpg/%1.jpg").arg(n)), "JPEG", 95);
+    }
 }
 
 int TestFolder::pictureNumberOf(const QImage &image)
@@ -79,22 +73,7 @@ int TestFolder::pictureNumberOf(const QImage &image)
     if (image.isNull())
         return 0;
     const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
-    if (qAbs(c.green() - 96) > 8)
-        return 0;
-    return (c.red() / 16) + 16 * (c.blue() / 16);
-}
-
-void TestFolder::writePicture(int n, int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(pictureColour(n));
-    image.save(m_dir.filePath(QStringLiteral("jpg/%1.jpg").arg(n)), "JPEG", 95);
-}
-
-void TestFolder::writePictures(int count)
-{
-    for (int n = 1; n <= qMax(count, 1); ++n)
-        writePicture(n);
+    return qAbs(c.green() - 96) > 8 ? 0 : (c.red() / 16) + 16 * (c.blue() / 16);
 }
 
 float ScriptedPlatform::nextRandom()
@@ -110,12 +89,6 @@ void ScriptedPlatform::beep()
     if (onBeep)
         onBeep();
     ++beeps;
-}
-
-bool ScriptedPlatform::askYesNo(const QString &prompt)
-{
-    questions << prompt;
-    return answers.isEmpty() ? false : answers.takeFirst();
 }
 
 PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize)
@@ -134,11 +107,6 @@ QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> 
         onLoad();
     loads += int(requests.size());
     return pictureCache->loadAll(requests);
-}
-
-QList<PictureProblem> ScriptedPlatform::checkPictures(const QStringList &paths)
-{
-    return findPictureProblems(paths);
 }
 
 void ScriptedPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)

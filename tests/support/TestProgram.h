@@ -2,10 +2,12 @@
 
 #include "app/ScreenFactory.h"
 #include "core/Modulo1.h"
+#include "pictures/FolderCheck.h"
 #include "ui/ScreenRegistry.h"
 
 #include <QColor>
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -31,13 +33,20 @@ class ScriptedPlatform : public Platform {
 public:
     float nextRandom() override;
     void beep() override;
-    bool askYesNo(const QString &prompt) override;
+    bool askYesNo(const QString &prompt) override
+    {
+        questions << prompt;
+        return !answers.isEmpty() && answers.takeFirst();
+    }
     void inform(const QString &text) override { questions << text; }
     [[noreturn]] void fatal(const QString &report) override { throw ScriptedFatal(report); }
     void endProgram(int status) override { endStatus = status; }
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
     QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
-    QList<PictureProblem> checkPictures(const QStringList &paths) override;
+    QList<PictureProblem> checkPictures(const QStringList &paths) override
+    {
+        return findPictureProblems(paths);
+    }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
 
     // Values nextRandom returns first, in order.
@@ -68,17 +77,18 @@ private:
 // as long as it lives.
 class TestFolder {
 public:
-    TestFolder();
-    ~TestFolder();
+    TestFolder() : m_previous(QDir::currentPath())
+    {
+        QDir(m_dir.path()).mkdir(QStringLiteral("jpg"));
+        QDir::setCurrent(m_dir.path());
+    }
+    ~TestFolder() { QDir::setCurrent(m_previous); }
 
     QString path() const { return m_dir.path(); }
     // Writes one word per line (CR LF, UTF-8) and pictures 1..count of words.
     void writeWords(const QStringList &words);
-    // Writes jpg/n.jpg in the colour pictureColour(n).
-    void writePicture(int n, int width = 40, int height = 30);
+    // Writes pictures 1..count (picture 1 for none).
     void writePictures(int count);
-
-    static QColor pictureColour(int n);
     // The picture number whose colour the image shows at its centre, or 0.
     static int pictureNumberOf(const QImage &image);
 
