@@ -2,7 +2,7 @@
 # The real editor under Xvfb, on a copy of the example folder with some problems in it (its
 # screenshot is docs/schermate/prepara.png): the row without a picture removed and a row moved by
 # the keys, Ctrl+S, and the exercise program then starts on the saved folder. What a save writes,
-# the problems and the undo are the unit tests' (tst_editor, tst_editorwindow).
+# the problems and the undo are the unit tests' (tst_editor).
 # Usage: e2e_prepara.sh PREPARA DIVEVA EXAMPLE_DIR OUT
 set -u
 prepara=$1 diveva=$2 example=$3 out=$4
