@@ -276,7 +276,7 @@ private slots:
         QFETCH(bool, kept);
         QTemporaryDir home;
         const QString picture = home.filePath("1.jpg");
-        // For the folder that cannot be made, a file stands where its parent would be.
+        // For the folder that cannot be made, the picture stands where its parent would be.
         const QString folder = home.filePath(state == CannotBeMade ? "1.jpg/cache" : "cache");
         // Pictures n of TestFolder padded after their end, so that any two are the same size; a
         // whole second, so that the one replaced by rename differs in nothing but its inode.
