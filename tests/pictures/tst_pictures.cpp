@@ -1,6 +1,6 @@
 // Reading pictures: every kind of file a teacher's folder may hold, as the start-up check and the
-// decoder see it, orientation and stretching included; the cache against a changing folder and its
-// threads; the decoding budget.
+// decoder see it, orientation and stretching included; the cache against a changing folder, its
+// threads and the entries it keeps on disk between runs; the decoding budget.
 
 #include "pictures/DecodeBudget.h"
 #include "pictures/FolderCheck.h"
@@ -12,7 +12,9 @@
 #include "ui/PictureBox.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTest>
 
@@ -34,26 +36,24 @@ QByteArray fixture(const QString &name)
     return seed ? file.readAll().chopped(1) : file.readAll();
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified = {})
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size() && file.flush()
+           && (modified.isNull() || file.setFileTime(modified, QFile::FileModificationTime));
 }
 
 // The kernel's high-water mark of this process's memory, reset to what it holds now.
 qint64 peakMemory(bool reset = false)
 {
-    if (reset) {
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        clear.open(QIODevice::WriteOnly) && clear.write("5");
-    }
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile clear(QStringLiteral("/proc/self/clear_refs")),
+        status(QStringLiteral("/proc/self/status"));
+    if (reset && clear.open(QIODevice::WriteOnly))
+        clear.write("5");
     status.open(QIODevice::ReadOnly);
-    const QByteArray text = status.readAll();
-    const qsizetype at = text.indexOf("VmHWM:");
-    return text.mid(at + 6, text.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLongLong()
-           << 10;
+    const auto kib = QRegularExpression("VmHWM:\\s*(\\d+)").match(status.readAll()).captured(1);
+    return kib.toLongLong() << 10;
 }
 
 QString hue(const QImage &i, int x) { return i.pixelColor(x, 18).red() > 200 ? "red" : "blue"; }
@@ -62,6 +62,9 @@ QString hue(const QImage &i, int x) { return i.pixelColor(x, 18).red() > 200 ? "
 
 class TestPictures : public QObject {
     Q_OBJECT
+
+    enum DiskState { Hit, NewTime, Renamed, FlippedByte, CannotBeMade };
+
 private slots:
     void files_data()
     {
@@ -115,12 +118,8 @@ private slots:
         QFETCH(QString, top);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("2.jpg"));
-        if (bytes == "/dev/zero")
-            QVERIFY(QFile::link(QString::fromLatin1(bytes), path));
-        else
-            writeFile(path, bytes);
-        DecodeBudget small(qint64(budgetMiB) << 20);
-        DecodeBudget &budget = budgetMiB ? small : DecodeBudget::shared();
+        QVERIFY(bytes == "/dev/zero" ? QFile::link("/dev/zero", path) : writeFile(path, bytes));
+        DecodeBudget budget(budgetMiB ? qint64(budgetMiB) << 20 : DecodeBudget::shared().total());
 
         // A bomb is refused from its header, before anything large is allocated.
         const qint64 before = peakMemory(true);
@@ -140,7 +139,7 @@ private slots:
         // Each box gets what a direct read at its size gives.
         TestFolder folder;
         const QString path = folder.path() + "/jpg/1.jpg";
-        writeFile(path, jpegBytes(noisyImage(QSize(2400, 1800), 5), 90));
+        QVERIFY(writeFile(path, jpegBytes(noisyImage(QSize(2400, 1800), 5), 90)));
         PictureCache cache;
         const QList<QSize> boxes = {{145, 145}, {153, 161}, {121, 129}};
         cache.warmUp({path}, boxes);
@@ -155,7 +154,7 @@ private slots:
         // Each use looks at the file: a picture replaced, cut short or removed after
         // start-up is read again, and a bad one ends the program with the cause when it is shown.
         TestFolder folder;
-        folder.writePictures(3);
+        folder.writePictures(2);
         const QString path = folder.path() + "/jpg/1.jpg";
         ScriptedPlatform platform;
         PictureCache cache;
@@ -164,64 +163,34 @@ private slots:
         m.Percorso = folder.path();
         PictureBox box(nullptr);
         box.resize(121, 129);
-        const auto shown = [&] {
-            loadPicture(m, box, 1);
-            return TestFolder::pictureNumberOf(box.picture());
-        };
-        QCOMPARE(shown(), 1);
-        QCOMPARE(shown(), 1);
-        QCOMPARE(cache.decodeCount(), 1);
-        QVERIFY(QFile::remove(path) && QFile::rename(folder.path() + "/jpg/2.jpg", path));
-        QCOMPARE(shown(), 2);
-        QCOMPARE(cache.decodeCount(), 2);
-
-        const auto report = [&] {
+        const auto shown = [&] { // the picture's number, or the report that ends the program
             try {
-                shown();
+                loadPicture(m, box, 1);
             } catch (const ScriptedFatal &e) {
                 return e.report;
             }
-            return QString("a bad picture was shown from the cache");
+            return QString::number(TestFolder::pictureNumberOf(box.picture()));
         };
+        QCOMPARE(shown(), "1");
+        QCOMPARE(shown(), "1");
+        QCOMPARE(cache.decodeCount(), 1);
+        QVERIFY(QFile::remove(path) && QFile::rename(folder.path() + "/jpg/2.jpg", path));
+        QCOMPARE(shown(), "2");
+        QCOMPARE(cache.decodeCount(), 2);
         const QString fatal =
             "Impossibile mostrare l'immagine 1.\n\nFile: " + path + "\nCausa: %1.";
         const QByteArray whole = fixture("progressive.bin");
-        writeFile(path, whole.left(whole.size() / 2));
-        QCOMPARE(report(), fatal.arg("l'immagine è incompleta (il file è troncato)"));
+        QVERIFY(writeFile(path, whole.left(whole.size() / 2)));
+        QCOMPARE(shown(), fatal.arg("l'immagine è incompleta (il file è troncato)"));
         QVERIFY(QFile::remove(path));
-        QCOMPARE(report(), fatal.arg("file non trovato"));
+        QCOMPARE(shown(), fatal.arg("file non trovato"));
     }
 
-    void readingInProgressIsAwaited()
+    void heldReads()
     {
-        TestFolder folder;
-        folder.writePictures(1);
-        const QString path = folder.path() + "/jpg/1.jpg";
-        QSemaphore started, release;
-        std::atomic<int> calls{0};
-        PictureCache cache(1, [&](const QString &p, const QList<QSize> &sizes) {
-            if (calls++ == 0) { // the first read holds until the test lets it go
-                started.release();
-                release.acquire();
-            }
-            return decodePictureSizes(p, sizes);
-        });
-        cache.warmUp({path}, {QSize(121, 129)});
-        started.acquire();
-        PictureResult onScreen;
-        std::thread screen([&] { onScreen = cache.load(path, QSize(121, 129)); });
-        // The screen's load must wait (or, wrongly, read the picture a second time).
-        QTRY_VERIFY(cache.waitingLoads() == 1 || calls.load() == 2);
-        release.release();
-        screen.join();
-        QCOMPARE(calls.load(), 1);
-        QCOMPARE(TestFolder::pictureNumberOf(onScreen.image), 1);
-    }
-
-    void stopDropsQueuedReading()
-    {
-        // Ending the program while workers read: the queue is dropped, the reads in progress are
-        // waited for, and a screen can still load afterwards, in its own thread.
+        // The workers' reads hold until the test lets them go. A screen that asks for a picture
+        // being read waits for that read rather than reading it twice; ending the program drops
+        // the queue and waits for the reads in progress; a screen can still load afterwards.
         TestFolder folder;
         folder.writePictures(20);
         QStringList paths;
@@ -238,11 +207,17 @@ private slots:
         });
         cache.warmUp(paths, {QSize(121, 129)});
         started.acquire(threads);
+        PictureResult onScreen;
+        std::thread screen([&] { onScreen = cache.load(paths[0], QSize(121, 129)); });
+        // The screen's load must wait (or, wrongly, read the picture a second time).
+        QTRY_VERIFY(cache.waitingLoads() == 1 || calls.load() > threads);
         std::thread ending([&] { cache.stop(); });
         QTRY_COMPARE(cache.queuedCount(), 0);
         release.release(20);
+        screen.join();
         ending.join();
         QCOMPARE(calls.load(), threads);
+        QCOMPARE(TestFolder::pictureNumberOf(onScreen.image), 1);
         QCOMPARE(TestFolder::pictureNumberOf(cache.load(paths[9], QSize(121, 129)).image), 10);
     }
 
@@ -279,6 +254,59 @@ private slots:
         QFETCH(int, physicalGiB);
         QFETCH(int, budgetMiB);
         QCOMPARE(DecodeBudget::sizedFor(qint64(physicalGiB) << 30), qint64(budgetMiB) << 20);
+    }
+
+    // The box-size pictures kept on disk, in each state a later run can find them in.
+    void diskCache_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("decodes"); // of the load after the change
+        QTest::addColumn<bool>("kept");   // a later run finds an entry
+        QTest::newRow("entry there") << int(Hit) << 0 << true;
+        QTest::newRow("same size, new time") << int(NewTime) << 1 << true;
+        QTest::newRow("replaced by rename") << int(Renamed) << 1 << true;
+        QTest::newRow("entry with one pixel byte changed") << int(FlippedByte) << 1 << true;
+        QTest::newRow("folder cannot be made") << int(CannotBeMade) << 1 << false;
+    }
+
+    void diskCache()
+    {
+        QFETCH(int, state);
+        QFETCH(int, decodes);
+        QFETCH(bool, kept);
+        QTemporaryDir home;
+        const QString picture = home.filePath("1.jpg");
+        // For the folder that cannot be made, the picture stands where its parent would be.
+        const QString folder = home.filePath(state == CannotBeMade ? "1.jpg/cache" : "cache");
+        // Pictures n of TestFolder padded after their end, so that any two are the same size; a
+        // whole second, so that the one replaced by rename differs in nothing but its inode.
+        const auto write = [](const QString &path, int n, int seconds) {
+            QImage image(64, 48, QImage::Format_RGB32);
+            image.fill(TestFolder::pictureColour(n));
+            return writeFile(path, jpegBytes(image, 90).leftJustified(4096, '\0'),
+                             QDateTime::fromSecsSinceEpoch(1700000000 + seconds));
+        };
+        const auto load = [&] { // the decodes it took and the picture's number
+            PictureCache cache(1);
+            cache.setDiskFolder(folder);
+            const int n = TestFolder::pictureNumberOf(cache.load(picture, QSize(16, 12)).image);
+            return std::pair(cache.decodeCount(), n);
+        };
+        QVERIFY(write(picture, 1, 0));
+        QCOMPARE(load().second, 1);
+
+        if (state == NewTime)
+            QVERIFY(write(picture, 2, 10));
+        if (state == Renamed)
+            QVERIFY(write(picture + ".new", 2, 0)
+                    && ::rename(qPrintable(picture + ".new"), qPrintable(picture)) == 0);
+        if (state == FlippedByte) {
+            QFile entry(QDir(folder).entryInfoList(QDir::Files).value(0).filePath());
+            QVERIFY(entry.open(QIODevice::ReadWrite) && entry.seek(entry.size() - 1));
+            QVERIFY(entry.write(QByteArray(1, char(entry.peek(1).at(0) ^ 0x40))) == 1);
+        }
+        QCOMPARE(load(), std::pair(decodes, state == NewTime || state == Renamed ? 2 : 1));
+        QCOMPARE(load().first == 0, kept);
     }
 };
 
