@@ -95,32 +95,26 @@ private slots:
         QCOMPARE(at.size(), 4);
     }
 
-    void themeSound_data()
-    {
-        QTest::addColumn<QStringList>("files"); // made under the data folders "a" and "b"
-        QTest::addColumn<QString>("found");
-        const QString a = "a/sounds/freedesktop/stereo/", b = "b/sounds/freedesktop/stereo/";
-        const auto row = [](const char *name, const QStringList &files, const QString &found) {
-            QTest::addRow("%s", name) << files << found;
-        };
-        row("exact name first", {b + "bell-window-system.oga", a + "bell.oga"},
-            b + "bell-window-system.oga");
-        row("shorter name, first data folder", {a + "bell.ogg", b + "bell.oga"}, a + "bell.ogg");
-        row("disabled", {a + "bell-window-system.disabled", b + "bell.oga"}, "");
-    }
-
     void themeSound()
     {
-        QFETCH(QStringList, files);
-        QFETCH(QString, found);
+        // Data folders a to d: the most specific name wins over an earlier folder, the first
+        // folder over a later one, and a disabled sound stops the search.
         QTemporaryDir root;
-        for (const QString &f : files) {
-            QVERIFY(QDir(root.path()).mkpath(QFileInfo(root.filePath(f)).path()));
-            QFile(root.filePath(f)).open(QIODevice::WriteOnly);
-        }
-        QCOMPARE(findThemeSound({root.filePath("a"), root.filePath("b")}, "freedesktop",
-                                "bell-window-system"),
-                 found.isEmpty() ? QString() : root.filePath(found));
+        const QString t = "/sounds/freedesktop/stereo/", exact = "b" + t + "bell-window-system";
+        for (const QString &f : {"a" + t + "bell.oga", exact + ".oga",
+                                 "c" + t + "bell-window-system.disabled", "d" + t + "bell.ogg"})
+            QVERIFY(QDir(root.path()).mkpath(f.section('/', 0, -2))
+                    && QFile(root.filePath(f)).open(QIODevice::WriteOnly));
+        const auto found = [&](const QString &folders) {
+            QStringList dirs;
+            for (const QChar c : folders)
+                dirs << root.filePath(c);
+            return findThemeSound(dirs, "freedesktop", "bell-window-system")
+                .remove(root.path() + '/');
+        };
+        QCOMPARE(found("ab"), exact + ".oga");
+        QCOMPARE(found("da"), "d" + t + "bell.ogg");
+        QCOMPARE(found("cb"), QString());
     }
 
     void canberra()
