@@ -80,13 +80,7 @@ for xy in "220 176" "380 176" "540 176" "220 320" "380 320" "540 320"; do
     answer "$trova2" $xy
 done
 bells 6 "six answers by mouse"
-answer "$trova2" KP_1
-answer "$trova2" KP_4
-bells 2 "two answers on the keypad"
-click "$trova2" 324 48                        # AzzeraPunteggio
-bells 2 "the reset button"
-press "$trova2" Tab                           # back to Command1
-press "$trova2" space
+press "$trova2" space                         # Command1 has had the focus since the screen opened
 question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
 press "$question" Return
 menu=$(wait_window '^Divevare parole/immagini$')

@@ -18,17 +18,15 @@ check_tree "$prefix" "$source" "$id"
 
 # The launcher script with a stand-in program that prints the folder it was started in.
 stub="$work/stub"
-mkdir -p "$stub/bin" "$stub/share/diveva/esempio" "$work/una cartella"
+mkdir -p "$stub/bin" "$work/una cartella"
 cp "$prefix/bin/diveva-cartella" "$stub/bin/"
 printf '#!/bin/sh\npwd -P\n' >"$stub/bin/diveva"
 chmod +x "$stub/bin/diveva"
 : >"$work/una cartella/lista.txt"
-ln -s "$stub/bin/diveva-cartella" "$work/collegamento"
 started_in() { [ "$("${@:2}")" = "$1" ] || fail "'${*:2}' started the program in $("${@:2}"), not $1"; }
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella"
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella/lista.txt"
-started_in "$stub/share/diveva/esempio" "$work/collegamento"
-echo "launcher script: a folder, a file's folder, the example folder through a link"
+echo "launcher script: a folder, a file's folder"
 
 # The real thing: the menu's launcher starts the installed program on the example folder.
 start_display
