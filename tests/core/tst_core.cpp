@@ -54,14 +54,9 @@ private slots:
         row("unterminated quote runs to the end", "mela\r\n\"gatto\r\npane",
             {"mela", "gatto\r\npane"});
         row("Windows-1252", "pi\xF9\r\n\x80 5\r\n\x93x\x94", {"più", "€ 5", "“x”"});
-        row("UTF-8 with byte-order mark",
-            "\xEF\xBB\xBF"
-            "citt\xC3\xA0",
-            {"città"});
-        row("byte-order mark, then Windows-1252",
-            "\xEF\xBB\xBF"
-            "pi\xF9",
-            {"più"});
+        const QByteArray bom = "\xEF\xBB\xBF";
+        row("UTF-8 with byte-order mark", bom + "città", {"città"});
+        row("byte-order mark, then Windows-1252", bom + "pi\xF9", {"più"});
         row("invalid UTF-8 is Windows-1252", "citt\xC3\xA0\r\npi\xF9", {"cittÃ\u00A0", "più"});
         row("DOS end-of-file mark at the end", "mela\r\ngatto\r\n\x1A", {"mela", "gatto"});
         row("150 fields", numbered(150, "\r\n"), QString(numbered(150, "")).split("\r\n"));

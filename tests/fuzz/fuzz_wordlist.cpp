@@ -4,6 +4,7 @@
 
 #include "core/WordList.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,31 +19,20 @@ void require(bool condition, const char *what)
     }
 }
 
-bool endsField(char c) { return c == ',' || c == '\r' || c == '\n'; }
-
 // Fields of bytes without quotes: one per terminator (CR LF counting once), and one more for the
 // text after the last terminator, if any.
 qsizetype countFields(QByteArrayView bytes)
 {
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (!endsField(bytes[i]))
-            continue;
-        ++count;
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-    }
-    if (!bytes.isEmpty() && !endsField(bytes.back()))
-        ++count;
-    return count;
+    QByteArray text = bytes.toByteArray().replace("\r\n", "\n");
+    const qsizetype ends = text.count(',') + text.count('\r') + text.count('\n');
+    return ends + (!text.isEmpty() && !QByteArrayView(",\r\n").contains(text.back()));
 }
 
 bool hasControlCharacter(QByteArrayView bytes)
 {
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n')
-            return true;
-    return false;
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+    });
 }
 
 } // namespace
