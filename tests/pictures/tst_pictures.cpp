@@ -166,8 +166,8 @@ private slots:
         const auto shown = [&] { // the picture's number, or the report that ends the program
             try {
                 loadPicture(m, box, 1);
-            } catch (const ScriptedFatal &e) {
-                return e.report;
+            } catch (const QString &report) {
+                return report;
             }
             return QString::number(TestFolder::pictureNumberOf(box.picture()));
         };

@@ -59,11 +59,9 @@ void TestFolder::writeWords(const QStringList &words)
 
 void TestFolder::writePictures(int count)
 {
-    // Each picture of one flat colour that tells its number in two channels, in steps of 16:
-    // JPEG's rounding of a flat colour stays far below.
     for (int n = 1; n <= qMax(count, 1); ++n) {
         QImage image(40, 30, QImage::Format_RGB32);
-        image.fill(QColor((n % 16) * 16 + 8, 96, (n / 16) * 16 + 8));
+        image.fill(pictureColour(n));
         image.save(m_dir.filePath(QStringLiteral("jpg/%1.jpg").arg(n)), "JPEG", 95);
     }
 }

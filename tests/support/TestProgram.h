@@ -12,19 +12,8 @@
 
 #include <functional>
 #include <random>
-#include <stdexcept>
 
 class PictureCache;
-
-// What the scripted platform throws for an error report, so a test can see that the program
-// would have ended there and with which text.
-struct ScriptedFatal : std::runtime_error {
-    explicit ScriptedFatal(const QString &report)
-        : std::runtime_error(report.toStdString()), report(report)
-    {
-    }
-    QString report;
-};
 
 // The platform of the tests: random values come from a script (then from a fixed-seed
 // generator), questions are answered from a script, every call is counted or kept, and no window
@@ -39,7 +28,8 @@ public:
         return !answers.isEmpty() && answers.takeFirst();
     }
     void inform(const QString &text) override { questions << text; }
-    [[noreturn]] void fatal(const QString &report) override { throw ScriptedFatal(report); }
+    // Thrown, so that a test sees where the program would have ended, and with which report.
+    [[noreturn]] void fatal(const QString &report) override { throw report; }
     void endProgram(int status) override { endStatus = status; }
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
     QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
@@ -89,6 +79,9 @@ public:
     void writeWords(const QStringList &words);
     // Writes pictures 1..count (picture 1 for none).
     void writePictures(int count);
+    // Picture n's one flat colour tells its number in two channels, in steps of 16: JPEG's
+    // rounding of a flat colour stays far below.
+    static QColor pictureColour(int n) { return QColor(n % 16 * 16 + 8, 96, n / 16 * 16 + 8); }
     // The picture number whose colour the image shows at its centre, or 0.
     static int pictureNumberOf(const QImage &image);
 
