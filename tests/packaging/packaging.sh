@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# cmake --install into a fresh prefix (with a blank in its name), then: the installed tree has
+# what a desktop needs (checked with the desktop's own validators), the launcher script starts the
+# program in the right folder, and the installed program starts on its example folder. Then the
+# Debian package, built with cpack: its control fields and dependencies, and its files, unpacked
+# with dpkg -x, which must be the installed tree under /usr.
+# Usage: packaging.sh BUILD_DIR SOURCE_DIR APP_ID VERSION
+set -u
+build=$1 source=$2 id=$3 version=$4
+. "$(dirname "$0")/../e2e/lib.sh"
+work=$(mktemp -d)
+# The program's own messages are shown whatever the outcome, so an unexpected end leaves its cause.
+trap 'stop_display; [ -s "$work/stderr.txt" ] && sed "s/^/program: /" "$work/stderr.txt"; rm -rf "$work"' EXIT
+prefix="$work/prefisso con spazi" apps="$work/prefisso con spazi/share/applications"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
+    || { cat "$work/install.log"; fail "cmake --install"; }
+# entry_is FILE KEY VALUE
+entry_is() {
+    local got
+    got=$(sed -n "s/^$2=//p" "$1")
+    [ "$got" = "$3" ] || fail "$(basename "$1"): $2=$got, expected $3"
+}
+[ -x "$prefix/bin/diveva" ] || fail "no program bin/diveva"
+[ -x "$prefix/bin/diveva-cartella" ] || fail "no launcher script bin/diveva-cartella"
+file -b "$prefix/share/icons/hicolor/32x32/apps/$id.png" | grep -q '^PNG image data, 32 x 32,' \
+    || fail "no 32x32 PNG icon"
+file -b "$prefix/share/icons/hicolor/scalable/apps/$id.svg" | grep -q '^SVG' \
+    || fail "no scalable icon"
+desktop-file-validate "$apps/$id.desktop" "$apps/diveva-cartella.desktop" \
+    || fail "desktop-file-validate"
+appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null \
+    || { appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"; fail "appstreamcli validate"; }
+# The menu's launcher opens the example folder; the other one, offered for folders, the
+# folder chosen, and only appears in "Apri con".
+entry_is "$apps/$id.desktop" Exec 'diveva-cartella'
+entry_is "$apps/$id.desktop" Icon "$id"
+entry_is "$apps/$id.desktop" Categories 'Education;Languages;'
+entry_is "$apps/diveva-cartella.desktop" Exec 'diveva-cartella %f'
+entry_is "$apps/diveva-cartella.desktop" MimeType 'inode/directory;'
+entry_is "$apps/diveva-cartella.desktop" NoDisplay 'true'
+diff -r "$source/esempio" "$prefix/share/diveva/esempio" >/dev/null \
+    || fail "the installed example folder differs from esempio/"
+echo "tree under $prefix: complete, entries and metainfo valid"
+
+# The launcher script with a stand-in program that prints the folder it was started in.
+stub="$work/stub"
+mkdir -p "$stub/bin" "$work/una cartella"
+cp "$prefix/bin/diveva-cartella" "$stub/bin/"
+printf '#!/bin/sh\npwd -P\n' >"$stub/bin/diveva"
+chmod +x "$stub/bin/diveva"
+: >"$work/una cartella/lista.txt"
+started_in() { [ "$("${@:2}")" = "$1" ] || fail "'${*:2}' started the program in $("${@:2}"), not $1"; }
+started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella"
+started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella/lista.txt"
+echo "launcher script: a folder, a file's folder"
+
+# The real thing: the menu's launcher starts the installed program on the example folder.
+start_display
+launch "$work" "$work/stderr.txt" "$prefix/bin/diveva-cartella"
+cwd=$(readlink "/proc/$(xdotool getwindowpid "$(wait_window 'realizzato dal gruppo')")/cwd")
+[ "$cwd" = "$prefix/share/diveva/esempio" ] || fail "the program runs in $cwd"
+echo "installed program: start screen shown, working in the example folder"
+stop_display
+
+# The Debian package.
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 \
+    || { cat "$work/cpack.log"; fail "cpack -G DEB"; }
+deb="$work/out/diveva_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$work/out"; fail "no $(basename "$deb")"; }
+dpkg-deb -I "$deb"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = diveva ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Section)" = education ] || fail "Section: $(field Section)"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+# Found by dpkg-shlibdeps: the Qt libraries the program links; listed: what it needs unlinked.
+for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations-l10n \
+         fonts-liberation2; do
+    field Depends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
+        || fail "Depends lacks $p: $(field Depends)"
+done
+field Recommends | grep -q libcanberra0 || fail "Recommends lacks libcanberra0"
+
+[ "$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)" = root/root ] || fail "files not owned by root"
+dpkg -x "$deb" "$work/root"
+diff <(cd "$prefix" && find . | sort) <(cd "$work/root/usr" && find . | sort) \
+    || fail "the package's files differ from the installed tree"
+file -b "$work/root/usr/bin/diveva" | grep -q ', stripped' || fail "the program is not stripped"
+[ -z "$(find "$work/root" -mindepth 1 -maxdepth 1 ! -name usr)" ] || fail "files outside /usr"
+echo "package $(basename "$deb"): control fields, dependencies, the installed tree under /usr"
