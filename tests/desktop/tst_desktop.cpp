@@ -74,24 +74,19 @@ private slots:
 
     void aBurstLeavesOneBellWaiting()
     {
+        // Sixty answers at once: one sounds, one waits (the reset button's second bell is heard),
+        // spaced out, and the rest are never heard.
         QList<qint64> at;
         QElapsedTimer clock;
         clock.start();
         SystemBell bell([&] { at.append(clock.elapsed()); }, 100ms);
-        bell.ring(); // sounds at once
-        bell.ring(); // the reset button's second bell waits for it
+        for (int i = 0; i < 60; ++i)
+            bell.ring();
         QCOMPARE(at.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(at.size(), 2, 3000);
         QVERIFY2(at[1] - at[0] >= 95, qPrintable(QString::number(at[1] - at[0])));
-
-        // Sixty answers at once: one sounds, one waits, the rest are never heard.
-        QTest::qWait(150);
-        for (int i = 0; i < 60; ++i)
-            bell.ring();
-        QCOMPARE(at.size(), 3);
-        QTRY_COMPARE_WITH_TIMEOUT(at.size(), 4, 3000);
         QTest::qWait(300);
-        QCOMPARE(at.size(), 4);
+        QCOMPARE(at.size(), 2);
     }
 
     void themeSound()
