@@ -60,6 +60,11 @@ QString hue(const QImage &i, int x) { return i.pixelColor(x, 18).red() > 200 ? "
 
 } // namespace
 
+// A file's bytes ("/dev/zero": a link to that device), the cause it is refused for (empty: it is
+// shown), whether the start-up check, which decodes nothing, sees that, the decoding budget in MiB
+// (0: the machine's) and the colours of the shown picture's upper corners, left and right.
+using PictureFile = std::tuple<QByteArray, QString, bool, int, QString>;
+
 class TestPictures : public QObject {
     Q_OBJECT
 
@@ -68,14 +73,10 @@ class TestPictures : public QObject {
 private slots:
     void files_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); // "/dev/zero": a link to that device
-        QTest::addColumn<QString>("cause");    // empty: the picture is shown
-        QTest::addColumn<bool>("checked");     // the start-up check, which decodes nothing, sees it
-        QTest::addColumn<int>("budgetMiB");    // 0: the machine's budget
-        QTest::addColumn<QString>("top");      // the shown picture's upper corners, left and right
+        QTest::addColumn<PictureFile>("file");
         const auto row = [](const char *name, const QByteArray &bytes, const QString &cause,
                             bool checked = true, int budgetMiB = 0, const char *top = "") {
-            QTest::newRow(name) << bytes << cause << checked << budgetMiB << QString(top);
+            QTest::newRow(name) << PictureFile{bytes, cause, checked, budgetMiB, top};
         };
         const QString tooLarge = QStringLiteral("l'immagine è troppo grande (");
         const QString by128 = QStringLiteral(" MB di memoria, al massimo 128 MB)");
@@ -111,11 +112,8 @@ private slots:
 
     void files()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, cause);
-        QFETCH(bool, checked);
-        QFETCH(int, budgetMiB);
-        QFETCH(QString, top);
+        QFETCH(PictureFile, file);
+        const auto &[bytes, cause, checked, budgetMiB, top] = file;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("2.jpg"));
         QVERIFY(bytes == "/dev/zero" ? QFile::link("/dev/zero", path) : writeFile(path, bytes));
