@@ -13,18 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-QByteArray numbered(int count, const QByteArray &tail)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= count; ++i)
-        bytes += (i > 1 ? "\r\n" : "") + QByteArray::number(i);
-    return bytes + tail;
-}
-
-} // namespace
-
 class TestCore : public QObject {
     Q_OBJECT
 private slots:
@@ -59,10 +47,11 @@ private slots:
         row("byte-order mark, then Windows-1252", bom + "pi\xF9", {"più"});
         row("invalid UTF-8 is Windows-1252", "citt\xC3\xA0\r\npi\xF9", {"cittÃ\u00A0", "più"});
         row("DOS end-of-file mark at the end", "mela\r\ngatto\r\n\x1A", {"mela", "gatto"});
-        row("150 fields", numbered(150, "\r\n"), QString(numbered(150, "")).split("\r\n"));
+        const QByteArray many = numberedWords(150).join("\r\n").toUtf8();
         const QString tooMany = "l'elenco contiene più di 150 parole (il massimo è 150)";
-        row("151 fields", numbered(151, ""), {}, tooMany);
-        row("150 fields, then an empty line", numbered(150, "\r\n\r\n"), {}, tooMany);
+        row("150 fields", many + "\r\n", numberedWords(150));
+        row("151 fields", many + "\r\nparola151", {}, tooMany);
+        row("150 fields, then an empty line", many + "\r\n\r\n", {}, tooMany);
         row("NUL byte", QByteArray("mela\r\nga\0tto", 12), {},
             "il file contiene byte nulli (il primo al byte 9): non è testo semplice; se è stato "
             "salvato come Unicode (UTF-16), salvarlo di nuovo come ANSI o UTF-8");

@@ -46,10 +46,8 @@ stop_display() {
 # session bus of its own: without one, libdbus would start a bus daemon for the display that
 # outlives the program. Everything started carries this run's marker in its environment.
 launch() {
-    local dir=$1 err=$2
-    shift 2
     MARK=$$-$RANDOM
-    (cd "$dir" && exec env DIVEVA_E2E="$MARK" "${RUN_AS[@]}" dbus-run-session -- "$@") 2>"$err" &
+    (cd "$1" && exec env DIVEVA_E2E="$MARK" "${RUN_AS[@]}" dbus-run-session -- "${@:3}") 2>"$2" &
     APP_PID=$!
 }
 # marked: the processes that carry the marker of the last launch.
@@ -83,10 +81,8 @@ click() {
 # press WID KEY...: keys to the window, once it has the keyboard (there is no window manager to
 # give it).
 press() {
-    local w=$1
-    shift
-    timeout 5 xdotool windowfocus --sync "$w" || fail "window $w does not take the keyboard"
-    xdotool key --clearmodifiers "$@"
+    timeout 5 xdotool windowfocus --sync "$1" || fail "window $1 does not take the keyboard"
+    xdotool key --clearmodifiers "${@:2}"
 }
 
 # shot WID FILE: a screenshot of one window (-silent: import rings the bell otherwise).

@@ -23,19 +23,6 @@ namespace {
 
 const QSize Shape(121, 129);
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 // What the exercise program sees in a folder: its words and the bytes of their pictures.
 QStringList readAsProgram(const QString &folder)
 {
@@ -189,7 +176,7 @@ private slots:
         QFETCH(bool, cropped);
         QFETCH(QSize, size);
         QTemporaryDir dir;
-        writeBytes(dir.filePath("foto"), source);
+        QVERIFY(writeFile(dir.filePath("foto"), source));
         const ExportedPicture out = exportPicture(dir.filePath("foto"), Crop{cropped, 0.5}, Shape);
         QVERIFY(out.bytes != source); // a new JPEG, not the file copied
         QCOMPARE(QImage::fromData(out.bytes, "JPEG").size(), size);
@@ -214,13 +201,14 @@ private slots:
         QVERIFY(QDir().mkpath(old + jpg));
         // An old folder made by hand on Windows, and new pictures to scale, to crop and to copy
         // from the folder being replaced.
-        writeBytes(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n");
+        QVERIFY(
+            writeFile(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n"));
         QList<Entry> entries;
         for (int i = 1; i <= 3; ++i) {
             const QString photo = dir.filePath(QStringLiteral("foto%1.jpg").arg(i));
-            writeBytes(photo, jpegBytes(noisyImage({1200, 900}, 10 + i), 80));
-            writeBytes(old + jpg + QString::number(i) + ".JPG",
-                       jpegBytes(noisyImage({64, 48}, i), 80));
+            QVERIFY(writeFile(photo, jpegBytes(noisyImage({1200, 900}, 10 + i), 80)));
+            QVERIFY(writeFile(old + jpg + QString::number(i) + ".JPG",
+                              jpegBytes(noisyImage({64, 48}, i), 80)));
             entries.append({QStringLiteral("nuova %1").arg(i), photo, {i == 2, 0.3}});
         }
         entries.append({"due, vecchia", {}, {}});
@@ -270,9 +258,9 @@ private slots:
         QList<QUrl> files;
         for (const char *name : {"cane", "gatto_nero", "IMG_20241103_101512", "mela", "luna"}) {
             files << QUrl::fromLocalFile(dir.filePath(name + QStringLiteral(".jpg")));
-            QFile f(files.last().toLocalFile());
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(jpegBytes(noisyImage({160 + 40 * int(files.size()), 120}, files.size()), 85));
+            QVERIFY(writeFile(
+                files.last().toLocalFile(),
+                jpegBytes(noisyImage({160 + 40 * int(files.size()), 120}, files.size()), 85)));
         }
         EditorWindow w(ExerciseFacts{{121, 129}, 129, {}});
         w.show();

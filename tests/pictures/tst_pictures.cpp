@@ -36,14 +36,6 @@ QByteArray fixture(const QString &name)
     return seed ? file.readAll().chopped(1) : file.readAll();
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified = {})
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(bytes) == bytes.size() && file.flush()
-           && (modified.isNull() || file.setFileTime(modified, QFile::FileModificationTime));
-}
-
 // The kernel's high-water mark of this process's memory, reset to what it holds now.
 qint64 peakMemory(bool reset = false)
 {

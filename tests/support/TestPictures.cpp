@@ -1,6 +1,7 @@
 #include "tests/support/TestPictures.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QRandomGenerator>
 
 QImage noisyImage(QSize size, quint32 seed)
@@ -19,4 +20,18 @@ QByteArray jpegBytes(const QImage &image, int quality)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG", quality);
     return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size() && file.flush()
+           && (modified.isNull() || file.setFileTime(modified, QFile::FileModificationTime));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
