@@ -205,41 +205,39 @@ private slots:
     void startUpFailures_data()
     {
         QTest::addColumn<int>("words");
-        QTest::addColumn<QString>("broken"); // how the folder is spoiled
-        QTest::addColumn<QString>("report"); // {dir}: the folder
-        const auto row = [](const char *name, int words, const char *broken,
+        QTest::addColumn<QStringList>("removed"); // from the folder
+        QTest::addColumn<QString>("report");      // {dir}: the folder
+        const auto row = [](const char *name, int words, const QStringList &removed,
                             const QString &report) {
-            QTest::addRow("%s", name) << words << broken << report;
+            QTest::addRow("%s", name) << words << removed << report;
         };
         const QString list =
             "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
-        row("no list", 8, "no list", list + "file non trovato.");
-        row("151 words", 151, "", list + "l'elenco contiene più di 150 parole (il massimo è 150).");
+        row("no list", 8, {"lista.txt"}, list + "file non trovato.");
+        row("151 words", 151, {}, list + "l'elenco contiene più di 150 parole (il massimo è 150).");
         const QString one =
             "Un'immagine manca o non si può mostrare (1 su %1):\n\n{dir}/jpg/%1.jpg: "
             "file non trovato";
-        row("empty list, no picture 1", 0, "1", one.arg(1));
-        row("the last picture missing", 8, "8", one.arg(8));
+        row("empty list, no picture 1", 0, {"jpg/1.jpg"}, one.arg(1));
+        row("the last picture missing", 8, {"jpg/8.jpg"}, one.arg(8));
         QString twenty = "Alcune immagini mancano o non si possono mostrare (21 su 30):\n";
-        for (int n = 1; n <= 20; ++n)
-            twenty += QStringLiteral("\n{dir}/jpg/%1.jpg: file non trovato").arg(n);
-        row("21 pictures missing", 30, "21", twenty + "\n... e un'altra");
+        QStringList gone;
+        for (int n = 1; n <= 21; ++n)
+            gone << QStringLiteral("jpg/%1.jpg").arg(n);
+        for (const QString &picture : gone.mid(0, 20))
+            twenty += "\n{dir}/" + picture + ": file non trovato";
+        row("21 pictures missing", 30, gone, twenty + "\n... e un'altra");
     }
 
     void startUpFailures()
     {
         QFETCH(int, words);
-        QFETCH(QString, broken);
+        QFETCH(QStringList, removed);
         QFETCH(QString, report);
         TestFolder folder;
         folder.writeWords(numberedWords(words));
-        if (broken == "no list")
-            QVERIFY(QFile::remove(folder.path() + "/lista.txt"));
-        else if (broken == "21")
-            for (int n = 1; n <= 21; ++n)
-                QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n)));
-        else if (!broken.isEmpty())
-            QVERIFY(QFile::remove(folder.path() + QStringLiteral("/jpg/%1.jpg").arg(broken)));
+        for (const QString &file : removed)
+            QVERIFY(QFile::remove(folder.path() + '/' + file));
         ScriptedPlatform platform;
         TestProgram m(platform);
         try {

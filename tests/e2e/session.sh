@@ -84,7 +84,6 @@ press "$trova2" space                         # Command1 has had the focus since
 question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
 press "$question" Return
 menu=$(wait_window '^Divevare parole/immagini$')
-bells 0 "the back-to-menu question and Yes"
 
 # Leave: Enter on the focused exit button, then Yes.
 press "$menu" Return
