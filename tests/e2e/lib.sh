@@ -89,18 +89,16 @@ press() {
 shot() { import -silent -window "$1" "$2"; }
 
 # start_bells FILE: the display's bells, one line "bell" each in FILE, written by xkbevd (XKB's
-# event daemon). It is listening once it has seen a bell named "ready", which this rings until
-# then; the program's bells have no name.
+# event daemon). Once it listens, it rings a bell of its own named "ImAlive", which it writes as
+# "ready"; the program's bells have no name.
 start_bells() {
     BELLS_FILE=$1 BELLS_EXPECTED=0 ANSWERS=0
     : >"$1"
-    printf 'Bell(ready) shell "echo ready >>\047%s\047"\nBell() shell "echo bell >>\047%s\047"\n' "$1" "$1" >"$1.cf"
+    printf 'Bell(ImAlive) shell "echo ready >>\047%s\047"\nBell() shell "echo bell >>\047%s\047"\n' "$1" "$1" >"$1.cf"
     xkbevd -cfg "$1.cf" >/dev/null 2>&1 &
     BELLS_PID=$!
-    within 5 ring_ready || fail "xkbevd does not report the display's bells"
-    BELLS_EXPECTED=$(grep -c '^bell' "$1")
+    within 5 grep -qx ready "$1" || fail "xkbevd does not report the display's bells"
 }
-ring_ready() { xkbbell ready && grep -qx ready "$BELLS_FILE"; }
 rung() { [ "$(grep -c '^bell' "$BELLS_FILE")" -ge "$1" ]; }
 
 # answer WID KEY, answer WID X Y: one answer, then up to 5 s for its bell before the next: the
