@@ -64,55 +64,6 @@ QString causeOfOpenFailure(const QString &path, int err)
 
 } // namespace
 
-FileContents readRegularFile(const QString &path, qint64 maxBytes)
-{
-    FileContents out;
-    // O_NONBLOCK: opening a named pipe nobody writes to must not wait for a writer.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        out.cause = causeOfOpenFailure(path, errno);
-        return out;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        out.cause = causeOfErrno(errno);
-    } else if (const QString kind = causeOfKind(st.st_mode); !kind.isEmpty()) {
-        out.cause = kind;
-    } else if (st.st_size > maxBytes) {
-        out.cause = QStringLiteral("il file è troppo grande (%1 byte, al massimo %2)")
-                        .arg(st.st_size)
-                        .arg(maxBytes);
-    } else {
-        // The file may grow while it is read: never take more than maxBytes + 1.
-        out.data.resize(qsizetype(st.st_size) + 1);
-        qsizetype got = 0;
-        for (;;) {
-            if (got == out.data.size()) {
-                if (got > maxBytes)
-                    break;
-                out.data.resize(qMin<qint64>(maxBytes + 1, got * 2 + 4096));
-            }
-            const ssize_t n = ::read(fd, out.data.data() + got, size_t(out.data.size() - got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                out.cause = causeOfErrno(errno);
-                break;
-            }
-            if (n == 0)
-                break;
-            got += n;
-        }
-        out.data.truncate(got);
-        if (out.ok() && got > maxBytes)
-            out.cause = QStringLiteral("il file è troppo grande (più di %1 byte)").arg(maxBytes);
-    }
-    ::close(fd);
-    if (!out.ok())
-        out.data.clear();
-    return out;
-}
-
 QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -135,6 +86,41 @@ QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file)
         return {};
     ::close(fd);
     return cause;
+}
+
+FileContents readRegularFile(const QString &path, qint64 maxBytes)
+{
+    FileContents out;
+    QFile file;
+    out.cause = openRegularFile(path, maxBytes, file);
+    if (!out.ok())
+        return out;
+    // The file may grow while it is read: never take more than maxBytes + 1.
+    out.data = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        out.cause = QStringLiteral("impossibile leggere il file (%1)").arg(file.errorString());
+    else if (out.data.size() > maxBytes)
+        out.cause = QStringLiteral("il file è troppo grande (più di %1 byte)").arg(maxBytes);
+    if (!out.ok())
+        out.data.clear();
+    return out;
+}
+
+bool writeAll(int fd, const void *data, qint64 bytes)
+{
+    const auto *p = static_cast<const char *>(data);
+    while (bytes > 0) {
+        const ssize_t n = ::write(fd, p, size_t(bytes));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            errno = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        p += n;
+        bytes -= n;
+    }
+    return true;
 }
 
 namespace {

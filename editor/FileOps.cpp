@@ -1,5 +1,7 @@
 #include "editor/FileOps.h"
 
+#include "core/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,17 +53,10 @@ QString DiskFileOps::writeFile(const QString &path, const QByteArray &data)
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         return failure(path, errno);
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return failure(path, error);
-        }
-        done += n;
+    if (!writeAll(fd, data.constData(), data.size())) {
+        const int error = errno;
+        ::close(fd);
+        return failure(path, error);
     }
     const int synced = ::fsync(fd) == 0 ? 0 : errno;
     const int closed = ::close(fd) == 0 ? 0 : errno;

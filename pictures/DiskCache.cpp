@@ -1,5 +1,7 @@
 #include "pictures/DiskCache.h"
 
+#include "core/SafeFile.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -59,21 +61,6 @@ bool readFully(int fd, void *to, qint64 bytes)
     auto *p = static_cast<char *>(to);
     while (bytes > 0) {
         const ssize_t n = ::read(fd, p, size_t(bytes));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        bytes -= n;
-    }
-    return true;
-}
-
-bool writeFully(int fd, const void *from, qint64 bytes)
-{
-    const auto *p = static_cast<const char *>(from);
-    while (bytes > 0) {
-        const ssize_t n = ::write(fd, p, size_t(bytes));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -176,9 +163,8 @@ bool DiskCache::write(const Key &key, const QImage &source)
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool written = writeFully(fd, &h, sizeof h)
-                         && writeFully(fd, text.constData(), text.size())
-                         && writeFully(fd, image.constBits(), image.sizeInBytes());
+    const bool written = writeAll(fd, &h, sizeof h) && writeAll(fd, text.constData(), text.size())
+                         && writeAll(fd, image.constBits(), image.sizeInBytes());
     const bool closed = ::close(fd) == 0;
     if (!written || !closed
         || ::rename(temp.constData(), QFile::encodeName(entryPath(key)).constData()) != 0) {
