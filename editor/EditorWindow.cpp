@@ -393,7 +393,6 @@ bool EditorWindow::saveTo(const QString &folder)
     QList<Thumbnail> thumbnails;
     for (const Entry &e : entries)
         thumbnails << m_table->thumbnail(e);
-    m_table->forgetThumbnailsUnder(QDir(folder).absolutePath());
     m_table->forgetThumbnailsUnder(folder);
     for (int i = 0; i < saved.entries.size() && i < thumbnails.size(); ++i)
         m_table->addThumbnail(saved.entries[i], thumbnails[i]);

@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QDir>
 #include <QIODevice>
 #include <QMimeData>
 #include <QUndoCommand>
@@ -52,7 +53,11 @@ void EntryTable::addThumbnail(const Entry &entry, const Thumbnail &thumbnail)
 
 void EntryTable::forgetThumbnailsUnder(const QString &folder)
 {
-    m_thumbnails.removeIf([&](const auto &item) { return item.key().startsWith(folder + u'/'); });
+    // A row's picture names its folder as it was given or as an absolute path.
+    const QString given = folder + u'/', absolute = QDir(folder).absolutePath() + u'/';
+    m_thumbnails.removeIf([&](const auto &item) {
+        return item.key().startsWith(given) || item.key().startsWith(absolute);
+    });
 }
 
 void EntryTable::setWord(int row, const QString &word)
