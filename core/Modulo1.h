@@ -2,6 +2,7 @@
 
 #include "core/Platform.h"
 #include "core/ScreenHost.h"
+#include "core/TeacherFolder.h"
 #include "core/WordList.h"
 
 #include <QList>
@@ -28,11 +29,16 @@ public:
     qint16 Errati = 0;    // wrong answers in the open exercise
     QString Percorso;     // the working directory at start-up
     QString listFile;     // the list Main read: lista.txt, or LISTA.TXT from Windows...
+    TeacherFolder folder; // the working directory, its list and pictures named once by Main
 
     // Start-up: records the folder, reads the word list, checks pictures 1..max(NumParole, 1) and
-    // shows the start screen. A list that cannot be read, or any picture that is missing or
-    // unreadable, ends the program with an error report before any screen is shown.
+    // shows the start screen. A folder that a save left half switched, a list that cannot be
+    // read, or any picture that is missing or unreadable, ends the program with an error report
+    // before any screen is shown.
     void Main();
+    // Ends the program with an error report when the list is no longer the one Main read (the
+    // folder saved again meanwhile): its words would go with other pictures.
+    void checkFolderUnchanged();
 
     // The exit question; on Yes the program ends.
     void ConfermaUscita();
@@ -50,7 +56,9 @@ public:
     QString tooFewWordsMessage() const;
 
     QString listPath() const;
+    // Picture n's path to open, and as reports name it.
     QString picturePath(int n) const;
+    QString shownPicturePath(int n) const;
 
     // The screen change of every handler: target shown, then the current screen unloaded, so
     // that some screen is loaded at every moment.
