@@ -136,8 +136,21 @@ QString moveOthers(FileOps &ops, const Folder &from, const Folder &to,
     return cause;
 }
 
-// The old backup goes and the parts switched out become the backup. One the teacher put files
-// in is kept under another name.
+// Drops a tree of the working area. One that holds a file of the teacher's is kept, under a name
+// of its own ("copia-2"), out of the way of the next save.
+QString clearTree(FileOps &ops, const Work &w, const QByteArray &name)
+{
+    bool gone = false;
+    QString cause = dropTree(ops, w.area.dir, name, &gone);
+    for (int k = 2; cause.isEmpty() && !gone && k < 100; ++k) {
+        const QByteArray aside = name + '-' + QByteArray::number(k);
+        if (!exists(w.area.fd.get(), aside))
+            gone = (cause = ops.rename(w.area.dir, name, w.area.dir, aside)).isEmpty();
+    }
+    return cause;
+}
+
+// The old backup goes and the parts switched out become the backup.
 QString rotateBackup(FileOps &ops, const Work &w)
 {
     const Folder replaced = w.sub(TF::Replaced);
@@ -145,13 +158,7 @@ QString rotateBackup(FileOps &ops, const Work &w)
         return {};
     if (folderNames(replaced.fd.get()).isEmpty())
         return ops.remove(w.area.dir, TF::Replaced, true);
-    bool gone = false;
-    QString cause = dropTree(ops, w.area.dir, TF::Backup, &gone);
-    for (int k = 2; cause.isEmpty() && !gone && k < 100; ++k) {
-        const QByteArray aside = TF::Backup + '-' + QByteArray::number(k);
-        if (!exists(w.area.fd.get(), aside))
-            gone = (cause = ops.rename(w.area.dir, TF::Backup, w.area.dir, aside)).isEmpty();
-    }
+    QString cause = clearTree(ops, w, TF::Backup);
     if (cause.isEmpty())
         cause = ops.rename(w.area.dir, TF::Replaced, w.area.dir, TF::Backup);
     return cause.isEmpty() ? ops.syncDir(w.area.dir) : cause;
@@ -171,7 +178,7 @@ QString rollBack(FileOps &ops, const Work &w, const SaveJournal &j, bool moveBac
     }
     for (const QByteArray &tree : {TF::Staging, TF::Replaced})
         if (cause.isEmpty())
-            cause = dropTree(ops, w.area.dir, tree);
+            cause = clearTree(ops, w, tree);
     if (cause.isEmpty())
         cause = ops.remove(w.area.dir, TF::Journal, false);
     return cause.isEmpty() ? ops.syncDir(w.area.dir) : cause;
@@ -229,11 +236,7 @@ QString rollForward(FileOps &ops, const Work &w, const SaveJournal &j)
             if (cause.isEmpty())
                 cause = switchPart(ops, w, staged, replaced, part);
         }
-        // The new part is in place: the teacher's entries join it wherever they are, and what
-        // the staging folder still holds of the part is the old one.
-        if (cause.isEmpty() && numbered && staged)
-            cause = moveOthers(ops, partIn(staged.dir, part, shown), partIn(w.root, part, shown),
-                               p->others);
+        // The new part is in place; what the staging folder still holds of it is the old one.
         if (cause.isEmpty() && staged && exists(staged.fd.get(), part.name)
             && !exists(replaced.fd.get(), part.name))
             cause = ops.rename(staged.dir, part.name, replaced.dir, part.name);
@@ -242,7 +245,7 @@ QString rollForward(FileOps &ops, const Work &w, const SaveJournal &j)
         if (cause.isEmpty())
             cause = ops.syncDir(dir);
     if (cause.isEmpty())
-        cause = dropTree(ops, w.area.dir, TF::Staging);
+        cause = clearTree(ops, w, TF::Staging);
     if (cause.isEmpty())
         cause = ops.remove(w.area.dir, TF::Journal, false);
     if (cause.isEmpty())
@@ -322,7 +325,7 @@ Recovery recoverFolder(const QString &path, FileOps &ops)
     } else if (!judged) {
         // Cut short before its journal was whole: nothing was switched.
         const bool begun = exists(w.area.fd.get(), TF::Staging) || j.status != SaveJournal::Absent;
-        if ((cause = dropTree(ops, w.area.dir, TF::Staging)).isEmpty()
+        if ((cause = clearTree(ops, w, TF::Staging)).isEmpty()
             && j.status == SaveJournal::Incomplete)
             cause = ops.remove(w.area.dir, TF::Journal, false);
         if (cause.isEmpty())
@@ -366,10 +369,6 @@ QString saveFolder(const QString &path, const QList<Entry> &entries, QSize shape
     SaveJournal j;
     j.count = int(qMin<qsizetype>(qMax(entries.size(), parseWordList(oldList.data).words.size()),
                                   WordList::Capacity));
-    if (!w.area || exists(w.area.fd.get(), TF::Staging))
-        return QStringLiteral("File: %1\nCausa: un salvataggio precedente ha lasciato dei file "
-                              "nella cartella nascosta %2: spostarli altrove e riprovare")
-            .arg(path, QFile::decodeName(TF::WorkingArea + '/' + TF::Staging));
     QString cause;
     auto step = [&cause](const QString &result) {
         if (cause.isEmpty())
