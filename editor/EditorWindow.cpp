@@ -269,7 +269,7 @@ void EditorWindow::updateState()
     m_saveAction->setEnabled(!m_saving && s.readOnly.isEmpty());
     QStringList told;
     if (!s.readOnly.isEmpty())
-        told << s.readOnly + u' '
+        told << s.readOnly + u'\n'
                     + tr("Qui si può solo guardare e cambiare l'elenco; per salvarlo: «Salva in "
                          "un'altra cartella…».");
     if (!s.notice.isEmpty())

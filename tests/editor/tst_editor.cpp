@@ -54,40 +54,40 @@ struct FailingOps : Disk {
     std::function<void()> watch;
     QString makeDir(D d, N n) override
     {
-        return hit([&] { return Disk::makeDir(d, n); });
+        return hit(d.nameOf(n), [&] { return Disk::makeDir(d, n); });
     }
     QString writeFile(D d, N n, N data) override
     {
-        return hit([&] { return Disk::writeFile(d, n, data); });
+        return hit(d.nameOf(n), [&] { return Disk::writeFile(d, n, data); });
     }
     QString syncDir(D d) override
     {
-        return hit([&] { return Disk::syncDir(d); });
+        return hit(d.shown, [&] { return Disk::syncDir(d); });
     }
     QString exchange(D a, N na, D b, N nb) override
     {
-        return hit([&] { return Disk::exchange(a, na, b, nb); });
+        return hit(a.nameOf(na), [&] { return Disk::exchange(a, na, b, nb); });
     }
     QString rename(D a, N na, D b, N nb) override
     {
-        return hit([&] { return Disk::rename(a, na, b, nb); });
+        return hit(a.nameOf(na), [&] { return Disk::rename(a, na, b, nb); });
     }
     QString remove(D d, N n, bool folder) override
     {
-        return hit([&] { return Disk::remove(d, n, folder); });
+        return hit(d.nameOf(n), [&] { return Disk::remove(d, n, folder); });
     }
 
     const int failAt;
     const bool crash, after;
-    QString hit(const std::function<QString()> &real)
+    QString hit(const QString &file, const std::function<QString()> &real)
     {
         const int n = calls++;
         if ((n == failAt && !after) || (crash && n > failAt))
-            return "il disco è pieno";
+            return failure(file, ENOSPC);
         const QString result = real();
         if (watch)
             watch();
-        return n == failAt ? "il disco è pieno" : result;
+        return n == failAt ? failure(file, ENOSPC) : result;
     }
 };
 
@@ -338,6 +338,8 @@ private slots:
             // Before the first switch the old content, from there on the new one.
             const bool isOld = step >= 0 && (step < firstSwitch || (step == firstSwitch && !after));
             QCOMPARE(readAsProgram(folder), isOld ? oldContent : newContent);
+            // The cause names the teacher's files, never the editor's working area.
+            QVERIFY2(!cause.contains(".diveva-prepara"), qPrintable(cause));
             // A failure the save reports leaves the old content; a save it could finish is done.
             if (!crash)
                 QVERIFY(afterSave == (isOld ? oldContent : newContent) && cause.isEmpty() != isOld);
@@ -433,7 +435,8 @@ private slots:
             if (state.endsWith("outside"))
                 j.parts[0].others = {QFile::encodeName(outside)};
             if (state.endsWith("changed"))
-                j.parts[0].oldPrint = j.parts[0].newPrint = QByteArray(64, '1');
+                j.parts[0].oldPrint = j.parts[0].newPrint =
+                    QByteArray(j.parts[0].oldPrint.size(), '1');
             const QByteArray version = state.endsWith("version") ? "giornale 2" : "giornale 1";
             QVERIFY(writeFile(".diveva-prepara/giornale", j.text().replace("giornale 1", version)));
         }
