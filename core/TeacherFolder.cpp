@@ -66,7 +66,7 @@ int partIndex(const QByteArray &id)
 {
     for (int i = 0; i < folderParts().size(); ++i)
         if (folderParts()[i].id == id)
-            return int(i);
+            return i;
     return -1;
 }
 

@@ -224,8 +224,9 @@ QString EditorWindow::takeOver(QLockFile &lock)
     QString host, app;
     if (lock.error() != QLockFile::LockFailedError)
         return tr("La cartella non si può modificare: è in sola lettura, o di un altro utente.");
-    if (!lock.getLockInfo(&pid, &host, &app) || host.isEmpty()
-        || host == QSysInfo::machineHostName())
+    if (!lock.getLockInfo(&pid, &host, &app))
+        host = tr("un altro computer"); // a lock that cannot be read is asked about too
+    else if (host.isEmpty() || host == QSysInfo::machineHostName())
         return tr("La cartella è già aperta in un'altra finestra di «%1».").arg(title());
     const QString since = QLocale(QLocale::Italian)
                               .toString(QFileInfo(lock.fileName()).lastModified(),
