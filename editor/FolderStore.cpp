@@ -99,7 +99,9 @@ QString dropTree(FileOps &ops, const OpenDir &dir, const QByteArray &name, bool 
             if (!cause.isEmpty() || entry.compare(part.name, Qt::CaseInsensitive) != 0)
                 continue;
             if (part.kind == FolderPart::File) {
-                cause = ops.remove(tree.dir, entry, false);
+                // A folder under the list's name was the teacher's, not a list.
+                if (!openFolderAt(tree.fd.get(), entry))
+                    cause = ops.remove(tree.dir, entry, false);
                 continue;
             }
             const Folder pictures = openIn(tree.dir, entry, tree.dir.nameOf(part.name));
