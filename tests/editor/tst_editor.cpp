@@ -124,7 +124,7 @@ QStringList snapshot(const QString &path)
 // Answers the next message box with button once it shows, keeping its text in text.
 void answerNextBox(QMessageBox::StandardButton button, QString *text)
 {
-    auto *timer = new QTimer;
+    auto *timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [=] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             *text += box->text();
