@@ -4,10 +4,8 @@
 
 // Sounds made by the tests and the benchmark: 16-bit signed samples in the machine's order.
 
-// A sine of freq Hz at amplitude (a fraction of full scale), ms long, the same in every channel.
-QByteArray sinePcm(int ms, double amplitude, int rate, double freq = 440, int channels = 1);
-// The samples as a WAV file.
-QByteArray wavBytes(const QByteArray &pcm, int rate, int channels = 1);
+// Mono: a sine of freq Hz at amplitude (a fraction of full scale), ms long.
+QByteArray sinePcm(int ms, double amplitude, int rate, double freq = 440);
 // The root mean square of mono samples from fromMs to toMs (to the end when toMs is 0), as a
 // fraction of full scale.
 double rmsOf(const QByteArray &pcm, int rate, int fromMs = 0, int toMs = 0);
