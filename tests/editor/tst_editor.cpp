@@ -277,6 +277,11 @@ private slots:
         drop.setUrls(files);
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
+        // The progress dialog goes now, not at the outer loop's next turn, when its timer would
+        // show it again; if a slow import showed it, the window takes the focus back from it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
 
         // The camera's picture gets its word, typed in place.
         w.view()->setCurrentIndex(w.table()->index(2, EntryTable::WordColumn));
