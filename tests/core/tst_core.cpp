@@ -1,6 +1,7 @@
 // The run's rules: the word list, the teacher's files, the draws, the paths and start-up.
 
 #include "core/SafeFile.h"
+#include "core/Settings.h"
 #include "core/WordList.h"
 #include "screens/FormAvvio.h"
 #include "tests/support/TestProgram.h"
@@ -12,6 +13,22 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Settings from keys and values given as "scelte=3 voce=no".
+Settings settingsOf(const QByteArray &pairs)
+{
+    return parseSettings("[esercizi]\n" + QByteArray(pairs).replace(' ', '\n')).settings;
+}
+
+// Settings as the keys that differ from their defaults, "scelte=3 voce=no".
+QByteArray pairsOf(const Settings &settings)
+{
+    return writeSettings(settings).replace("[esercizi]\r\n", "").replace("\r\n", " ").trimmed();
+}
+
+} // namespace
 
 class TestCore : public QObject {
     Q_OBJECT
@@ -68,6 +85,74 @@ private slots:
         const WordList list = parseWordList(bytes);
         QTEST(list.cause, "cause");
         QTEST(list.words, "words");
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("pairs"); // the settings read, as their keys that differ
+        QTest::addColumn<QString>("cause");    // empty when the file can be used
+        const auto row = [](const char *name, const QByteArray &bytes, const char *pairs,
+                            const QString &cause = {}) {
+            QTest::addRow("%s", name) << bytes << QByteArray(pairs) << cause;
+        };
+        row("byte-order mark, CR LF, comments",
+            "\xEF\xBB\xBF; Marco\r\n# 2B\r\n[esercizi]\r\nscelte=4\r\n", "scelte=4");
+        row("every key, sì for si, any letter case, blanks around",
+            "[Esercizi]\n scelte = 2 \nscrittura=MAIUSCOLO\nschermo=intero\nsegnale-acustico=no\n"
+            "punteggio=no\nvoce=no\nascolto=sì",
+            "scelte=2 scrittura=maiuscolo schermo=intero segnale-acustico=no punteggio=no voce=no "
+            "ascolto=si");
+        row("outside the section and unknown keys skipped",
+            "scelte=2\n[altro]\nscelte=3\nqualunque cosa\n[esercizi]\ncolore=blu\n", "");
+        row("key given twice", "[esercizi]\nscelte=4\n[altro]\n[esercizi]\nscelte=4\n", "",
+            "riga 5: «scelte» è già data alla riga 2 (ogni impostazione si scrive una volta sola)");
+        row("line without a value", "[esercizi]\r\nscelte 4\r\n", "",
+            "riga 2: «scelte 4» non è un'impostazione (si scrive chiave=valore)");
+        row("not UTF-8", "; perch\xE9\n[esercizi]\n", "",
+            "riga 1: il testo non è in UTF-8 (salvare il file come UTF-8)");
+    }
+
+    void settings()
+    {
+        QFETCH(QByteArray, bytes);
+        const SettingsFile file = parseSettings(bytes);
+        QTEST(file.cause, "cause");
+        QTEST(pairsOf(file.settings), "pairs");
+    }
+
+    void settingsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("pairs"); // the settings saved
+        QTest::addColumn<QByteArray>("old");   // the file before
+        QTest::addColumn<QByteArray>("saved");
+        const auto row = [](const char *name, const char *pairs, const QByteArray &old,
+                            const QByteArray &saved) {
+            QTest::addRow("%s", name) << QByteArray(pairs) << old << saved;
+        };
+        row("a new file: what differs, in the keys' order", "ascolto=si punteggio=si scelte=3", "",
+            "[esercizi]\r\nscelte=3\r\nascolto=si\r\n");
+        row("what it does not know kept; a key changed in place, one gone, one added",
+            "scelte=2 voce=no",
+            "\xEF\xBB\xBF; nota\n[altro]\nx=1\n[esercizi]\n# per Marco\nscelte=4\nfuturo=7\n"
+            "punteggio=no\n\n[fine]\ny=2\n",
+            "\xEF\xBB\xBF; nota\n[altro]\nx=1\n[esercizi]\n# per "
+            "Marco\nscelte=2\nfuturo=7\nvoce=no\n\n"
+            "[fine]\ny=2\n");
+        row("no section: one at the end, in the file's line ends", "schermo=intero",
+            "; solo un commento\r\n", "; solo un commento\r\n\r\n[esercizi]\r\nschermo=intero\r\n");
+        row("a value of a newer version not written back", "", "[esercizi]\nscelte=5\n",
+            "[esercizi]\n");
+    }
+
+    void settingsWritten()
+    {
+        QFETCH(QByteArray, pairs);
+        QFETCH(QByteArray, old);
+        const Settings settings = settingsOf(pairs);
+        const QByteArray saved = writeSettings(settings, old);
+        QTEST(saved, "saved");
+        QVERIFY(parseSettings(saved).settings == settings);
     }
 
     void files_data()
