@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "core/WordList.h"
 #include "screens/FormAvvio.h"
+#include "tests/support/TestPictures.h"
 #include "tests/support/TestProgram.h"
 #include "ui/PictureBox.h"
 
@@ -97,7 +98,7 @@ private slots:
             QTest::addRow("%s", name) << bytes << QByteArray(pairs) << cause;
         };
         row("byte-order mark, CR LF, comments",
-            "\xEF\xBB\xBF; Marco\r\n# 2B\r\n[esercizi]\r\nscelte=4\r\n", "scelte=4");
+            "\xEF\xBB\xBF[esercizi]\r\n; Marco\r\n# 2B\r\nscelte=4\r\n", "scelte=4");
         row("every key, sì for si, any letter case, blanks around",
             "[Esercizi]\n scelte = 2 \nscrittura=MAIUSCOLO\nschermo=intero\nsegnale-acustico=no\n"
             "punteggio=no\nvoce=no\nascolto=sì",
@@ -153,6 +154,37 @@ private slots:
         const QByteArray saved = writeSettings(settings, old);
         QTEST(saved, "saved");
         QVERIFY(parseSettings(saved).settings == settings);
+    }
+
+    void enoughWords_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("pairs");
+        QTest::addColumn<QString>("message"); // empty when the exercises open
+        const QStringList alike{"città", "Città", "cane", "sole", "luna", "casa"};
+        const QString list = "L'elenco delle parole (lista.txt)";
+        QTest::addRow("as written, six entries") << alike << QByteArray() << QString();
+        QTest::addRow("in capitals, two alike")
+            << alike << QByteArray("scrittura=maiuscolo")
+            << list
+                   + ", scritto in maiuscolo, contiene solo 5 parole diverse: per gli esercizi ne "
+                     "servono almeno sei.";
+        QTest::addRow("four choices, three words")
+            << alike.mid(3) << QByteArray("scelte=4")
+            << list + " contiene solo 3 parole: per gli esercizi ne servono almeno quattro.";
+    }
+
+    void enoughWords()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QByteArray, pairs);
+        ScriptedPlatform platform;
+        TestProgram m(platform);
+        m.listFile = "lista.txt";
+        m.settings = settingsOf(pairs);
+        for (const QString &w : words)
+            m.Parole.at(std::size_t(++m.NumParole)) = w;
+        QTEST(m.exercisesPossible() ? QString() : m.tooFewWordsMessage(), "message");
     }
 
     void files_data()
@@ -292,9 +324,10 @@ private slots:
         QTest::addColumn<int>("words");
         QTest::addColumn<QStringList>("removed"); // from the folder
         QTest::addColumn<QString>("report");      // {dir}: the folder
+        QTest::addColumn<QByteArray>("settings"); // diveva.ini, or "DIVEVA.INI/": a folder
         const auto row = [](const char *name, int words, const QStringList &removed,
-                            const QString &report) {
-            QTest::addRow("%s", name) << words << removed << report;
+                            const QString &report, const QByteArray &settings = {}) {
+            QTest::addRow("%s", name) << words << removed << report << settings;
         };
         const QString list =
             "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
@@ -312,6 +345,15 @@ private slots:
         for (const QString &picture : gone.mid(0, 20))
             twenty += "\n{dir}/" + picture + ": file non trovato";
         row("21 pictures missing", 30, gone, twenty + "\n... e un'altra");
+        const QString settings =
+            "Impossibile leggere le impostazioni dell'esercizio.\n\nFile: {dir}/";
+        row("a setting's value outside its table", 8, {},
+            settings
+                + "diveva.ini\nCausa: riga 3: «si» non è un valore di «scrittura» (valori "
+                  "ammessi: come-elenco, maiuscolo, minuscolo).",
+            "; per la classe 2B\r\n[esercizi]\r\nscrittura=si\r\n");
+        row("a folder named as the settings in capitals", 8, {},
+            settings + "DIVEVA.INI\nCausa: è una cartella, non un file.", "DIVEVA.INI/");
     }
 
     void startUpFailures()
@@ -319,10 +361,15 @@ private slots:
         QFETCH(int, words);
         QFETCH(QStringList, removed);
         QFETCH(QString, report);
+        QFETCH(QByteArray, settings);
         TestFolder folder;
         folder.writeWords(numberedWords(words));
         for (const QString &file : removed)
             QVERIFY(QFile::remove(folder.path() + '/' + file));
+        if (settings.endsWith('/'))
+            QVERIFY(QDir(folder.path()).mkdir(settings));
+        else if (!settings.isEmpty())
+            QVERIFY(writeFile(folder.path() + "/diveva.ini", settings));
         ScriptedPlatform platform;
         TestProgram m(platform);
         try {

@@ -25,8 +25,8 @@ QString showing(const TestRun &run)
 // A control of the fixed design (the window itself by its screen's name): screen, name, place,
 // caption or window title, "font points [bold]"; a null text is not checked.
 using Control = std::tuple<int, QString, QRect, QString, QString>;
-// A screen, a user's action on it, what follows.
-using Step = std::tuple<int, QString, QString>;
+// A screen, a user's action on it, what follows, the folder's settings.
+using Step = std::tuple<int, QString, QString, QByteArray>;
 
 class TestScreens : public QObject {
     Q_OBJECT
@@ -114,15 +114,18 @@ void TestScreens::navigation_data()
     // [, the answer]. What follows: shown after | shown at each beep | questions and messages |
     // end status | windows left.
     QTest::addColumn<Step>("step");
-    const auto row = [](ScreenId from, const char *action, const QByteArray &expected) {
+    const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
+                        const QByteArray &settings = {}) {
         QTest::addRow("%s %s", names[int(from)], action)
-            << Step{int(from), action, QString::fromUtf8(expected)};
+            << Step{int(from), action, QString::fromUtf8(expected), settings};
     };
     for (const char *action : {"window", "Label1", "Image1_0", "Image1_1", "Image1_2", "Image1_3"})
         row(FormAvvio, action, "FormMenu |  |  | -1 | 1");
     // The beep comes once the exercise shows and the menu is gone.
     row(FormMenu, "Command2", "FormTrova | FormTrova |  | -1 | 1");
     row(FormMenu, "Command4", "FormTrova2 | FormTrova2 |  | -1 | 1");
+    row(FormMenu, "Command4, without the beep", "FormTrova2 |  |  | -1 | 1",
+        "[esercizi]\nsegnale-acustico=no");
     const char *exit = "FormMenu |  | Vuoi uscire dal programma? | ";
     row(FormMenu, "Command1, No", QByteArray(exit) + "-1 | 1");
     row(FormMenu, "Return, Yes", QByteArray(exit) + "0 | 1");
@@ -146,10 +149,10 @@ void TestScreens::navigation_data()
 void TestScreens::navigation()
 {
     QFETCH(Step, step);
-    auto [from, action, expected] = step;
+    auto [from, action, expected, settings] = step;
     const int words = action.contains(':') ? action.section(' ', 0, 0).toInt() : 8;
     TestRun run(numberedWords(words), {},
-                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual);
+                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
     action = action.section(": ", -1);
     if (from)
         run.open(ScreenId(from));
