@@ -51,10 +51,9 @@ void Modulo1::Main()
 
     // With the start screen up, the pictures of the exercises are read ahead in the background.
     paths.resize(NumParole);
-    const qreal ratio = screens->devicePixelRatio(ScreenId::FormAvvio);
     QList<QSize> sizes;
     for (const QSize &s : std::as_const(readAheadSizes))
-        sizes.append(devicePixels(s, ratio));
+        sizes.append(screens->pixelSize(ScreenId::FormAvvio, s));
     platform.preparePictures(paths, sizes);
 }
 

@@ -17,7 +17,9 @@ TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
                  const QByteArray &settings)
 {
     folder.writeWords(words);
-    if (!settings.isEmpty())
+    if (settings == "--schermo-intero")
+        m.registry.fillScreensAlways(true);
+    else if (!settings.isEmpty())
         writeFile(folder.path() + QStringLiteral("/diveva.ini"), settings);
     if (names == WindowsNames) {
         QDir dir(folder.path());
