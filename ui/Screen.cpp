@@ -4,8 +4,10 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QScreen>
 
 namespace {
@@ -36,8 +38,18 @@ void Screen::fillScreen(QScreen *screen)
     for (QWidget *c : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
         c->setGeometry(m_scale.map(c->geometry()));
         c->setFont(scaled(c->font(), m_scale.factor));
-        if (auto *button = qobject_cast<QAbstractButton *>(c); button && !button->icon().isNull())
-            button->setIconSize(m_scale.map(button->iconSize()));
+        if (auto *button = qobject_cast<QAbstractButton *>(c); button && !button->icon().isNull()) {
+            // Qt never enlarges an icon past its pictures: the design's one is enlarged here,
+            // pixel for pixel, as the 16-colour drawing it is.
+            const QSize size = m_scale.map(button->iconSize());
+            QPixmap enlarged = button->icon()
+                                   .pixmap(button->iconSize())
+                                   .scaled(devicePixels(size, devicePixelRatioF()),
+                                           Qt::KeepAspectRatio, Qt::FastTransformation);
+            enlarged.setDevicePixelRatio(devicePixelRatioF());
+            button->setIcon(QIcon(enlarged));
+            button->setIconSize(size);
+        }
     }
 }
 

@@ -93,6 +93,7 @@ void TestScreens::design_data()
     row(FormTrova2, "FormTrova2", {0, 0, 1264, 1000}, nullptr, nullptr, board);
     row(FormTrova, "Image1", {16, 303, 306, 322}, nullptr, nullptr, board);
     row(FormTrova2, "Label1", {16, 511, 258, 66}, nullptr, "MS Sans Serif 36 bold", board);
+    row(FormTrova, "IconaSi", {944, 95, 130, 130}, "", nullptr, board);
     row(FormTrova2, "FormTrova2", {0, 0, 1920, 1080}, nullptr, nullptr, panel);
     row(FormTrova, "Image1", {225, 305, 365, 384}, nullptr, nullptr, panel);
     row(FormTrova2, "Label1", {225, 553, 308, 79}, nullptr, "MS Sans Serif 42.9139 bold", panel);
@@ -137,9 +138,10 @@ void TestScreens::design()
         QCOMPARE(f.family() + ' ' + QString::number(f.pointSizeF()) + (f.bold() ? " bold" : ""),
                  font);
     if (auto *b = qobject_cast<QPushButton *>(c)) // the whole caption shows, or the light
-        QVERIFY(
-            QFontMetrics(f).size(Qt::TextShowMnemonic, b->text()).width() < b->width() - 4
-            && (!b->text().isEmpty() || (b->iconSize() == QSize(32, 32) && !b->icon().isNull())));
+        QVERIFY(QFontMetrics(f).size(Qt::TextShowMnemonic, b->text()).width() < b->width() - 4
+                && (!b->text().isEmpty()
+                    || (b->iconSize() == QSize(32, 32) * (rect.width() / 65)
+                        && b->icon().actualSize(b->iconSize()) == b->iconSize())));
 }
 
 void TestScreens::navigation_data()
