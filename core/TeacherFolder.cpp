@@ -173,23 +173,30 @@ TeacherFolder TeacherFolder::workingDirectory(const QString &shown)
     return folder;
 }
 
+QByteArray TeacherFolder::foundName(const QByteArray &name) const
+{
+    struct stat st {};
+    if (::fstatat(fd(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return name;
+    const QByteArray other = findName(folderNames(fd()), name);
+    return other.isEmpty() ? name : other;
+}
+
 void TeacherFolder::resolveParts()
 {
     m_partNames.clear();
-    QList<QByteArray> names;
-    bool listed = false;
-    for (const FolderPart &part : folderParts()) {
-        struct stat st {};
-        QByteArray found = part.name;
-        if (::fstatat(fd(), part.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (!listed)
-                names = folderNames(fd());
-            listed = true;
-            if (const QByteArray other = findName(names, part.name); !other.isEmpty())
-                found = other;
-        }
-        m_partNames.append(found);
-    }
+    for (const FolderPart &part : folderParts())
+        m_partNames.append(foundName(part.name));
+}
+
+QString TeacherFolder::filePath(const QByteArray &name) const
+{
+    return m_base + QFile::decodeName(foundName(name));
+}
+
+QString TeacherFolder::shownFilePath(const QByteArray &name) const
+{
+    return joined(m_shown, QFile::decodeName(foundName(name)));
 }
 
 QByteArray TeacherFolder::partName(const FolderPart &part) const

@@ -88,6 +88,11 @@ public:
     QString path(const FolderPart &part) const;
     QString shownPath(const FolderPart &part) const;
 
+    // Another file of the folder (the settings, diveva.ini), found in any letter case as the parts
+    // are: its path to open, and as reports name it.
+    QString filePath(const QByteArray &name) const;
+    QString shownFilePath(const QByteArray &name) const;
+
     // Finds the names of pictures 1..count with one listing of their folder.
     void resolvePictures(int count);
     QString picturePath(int n) const; // empty for a number not resolved
@@ -131,6 +136,7 @@ private:
         bool operator==(const Stamp &) const = default;
     };
     Stamp listStamp() const;
+    QByteArray foundName(const QByteArray &name) const;
 
     UniqueFd m_fd;
     QString m_shown;

@@ -4,6 +4,7 @@
 #include "pictures/PictureDecoder.h"
 #include "screens/FormAvvio.h"
 #include "screens/FormMenu.h"
+#include "tests/support/TestPictures.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 
@@ -34,10 +35,15 @@ TestFolder::~TestFolder()
                  QFile::encodeName(m_dir.filePath(QStringLiteral("x"))).constData());
 }
 
-TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names)
+TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
+                 const QByteArray &settings)
     : folder(names == Latin1Folder ? QByteArray("caf\xE9") : QByteArray())
 {
     folder.writeWords(words);
+    if (settings == "--schermo-intero")
+        m.registry.fillScreensAlways(true);
+    else if (!settings.isEmpty())
+        writeFile(folder.path() + QStringLiteral("/diveva.ini"), settings);
     if (names == WindowsNames) {
         QDir dir;
         dir.rename(QStringLiteral("lista.txt"), QStringLiteral("LISTA.TXT"));
