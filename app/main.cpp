@@ -23,6 +23,9 @@ int main(int argc, char *argv[])
     Modulo1 module(platform);
     module.readAheadSizes = exercisePictureSizes();
     ScreenRegistry screens(module, [&module](ScreenId id) { return createScreen(module, id); });
+    // For an interactive whiteboard: every window fills the screen, whatever the folder says.
+    screens.fillScreensAlways(
+        QApplication::arguments().contains(QStringLiteral("--schermo-intero")));
     module.Main();
     return QApplication::exec();
 }

@@ -47,6 +47,8 @@ void Modulo1::Main()
     // Picture 1 is needed even for an empty list: every draw then gives 1.
     const int pictures = qMax<int>(NumParole, 1);
     folder.resolvePictures(pictures);
+    if (settings.voce)
+        folder.resolveVoices(NumParole);
     QStringList paths;
     for (int n = 1; n <= pictures; ++n)
         paths.append(picturePath(n));
@@ -64,6 +66,32 @@ void Modulo1::Main()
     for (const QSize &s : std::as_const(readAheadSizes))
         sizes.append(screens->pixelSize(ScreenId::FormAvvio, s));
     platform.preparePictures(paths, sizes);
+}
+
+void Modulo1::speak(int n)
+{
+    if (const QString path = voicePath(n); !path.isEmpty())
+        platform.speak(path);
+}
+
+bool Modulo1::canSpeak(int n)
+{
+    const QString path = voicePath(n);
+    return !path.isEmpty() && platform.canSpeak(path);
+}
+
+void Modulo1::prepareVoices()
+{
+    if (m_voicesPrepared)
+        return;
+    m_voicesPrepared = true;
+    QStringList paths;
+    for (int n = 1; n <= NumParole; ++n)
+        if (const QString path = voicePath(n); !path.isEmpty())
+            paths.append(path);
+    // A folder without voices never opens the sound system.
+    if (!paths.isEmpty())
+        platform.prepareVoices(paths);
 }
 
 void Modulo1::checkFolderUnchanged()

@@ -34,7 +34,8 @@ public:
     TeacherFolder folder; // the working directory, its list and pictures named once by Main
 
     // Start-up: records the folder, reads the word list and the settings, checks pictures
-    // 1..max(NumParole, 1) and shows the start screen. A folder that a save left half switched, a
+    // 1..max(NumParole, 1), names the words' voices (unless the settings say voce=no) and shows
+    // the start screen. A folder that a save left half switched, a
     // list or settings file that cannot be read, or any picture that is missing or unreadable,
     // ends the program with an error report before any screen is shown.
     void Main();
@@ -69,6 +70,16 @@ public:
     QString picturePath(int n) const;
     QString shownPicturePath(int n) const;
 
+    // Word n's voice, or empty when it has none or the settings turn voices off.
+    QString voicePath(int n) const { return folder.voicePath(n); }
+    // Says word n, when it has a voice; never waits for the sound.
+    void speak(int n);
+    // Whether word n would be heard when spoken.
+    bool canSpeak(int n);
+    // Hands the voices to the platform, once: called when the start screen has been painted, so
+    // that opening the sound system never delays the first screen.
+    void prepareVoices();
+
     // The screen change of every handler: target shown, then the current screen unloaded, so
     // that some screen is loaded at every moment.
     void switchScreen(ScreenId from, ScreenId to);
@@ -85,5 +96,6 @@ public:
 
 private:
     QString inFolder(const QString &relative) const;
+    bool m_voicesPrepared = false;
     int differentWords() const;
 };

@@ -74,4 +74,20 @@ public:
         Q_UNUSED(paths);
         Q_UNUSED(pixelSizes);
     }
+
+    // The teacher's voices (files of any sound format) the exercises will speak, given once the
+    // start screen has been painted: the platform may open its sound system now and decode them
+    // ahead, in the background. By default nothing is prepared.
+    virtual void prepareVoices(const QStringList &paths) { Q_UNUSED(paths); }
+    // Starts the voice in the file, cutting off the one speaking. Never waits for a sound system
+    // or shows anything: a voice that cannot be heard leaves silence, its cause on standard
+    // error. By default silent.
+    virtual void speak(const QString &path) { Q_UNUSED(path); }
+    // Whether speak(path) would be heard as far as the platform can tell: the file decodes and a
+    // sound system takes sound. May wait for the voice's decode. By default no.
+    virtual bool canSpeak(const QString &path)
+    {
+        Q_UNUSED(path);
+        return false;
+    }
 };

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -251,6 +252,58 @@ QList<QByteArray> TeacherFolder::otherPictureEntries(int count) const
     for (const QByteArray &owned : ownedEntries(names, picturesPart(), count))
         names.removeOne(owned);
     return names;
+}
+
+const QList<QByteArray> &TeacherFolder::voiceExtensions()
+{
+    static const QList<QByteArray> extensions{".ogg", ".opus", ".wav", ".mp3", ".m4a"};
+    return extensions;
+}
+
+QMap<int, QByteArray> TeacherFolder::voiceEntries(const QList<QByteArray> &names, int count,
+                                                  QList<QByteArray> *duplicates)
+{
+    // Each word's candidates ranked: by extension, then the exact (lower-case) name first.
+    QMap<int, QList<std::pair<int, QByteArray>>> found;
+    for (const QByteArray &name : names) {
+        const qsizetype dot = name.lastIndexOf('.');
+        const QByteArray extension = dot < 0 ? QByteArray() : name.mid(dot).toLower();
+        const int rank = int(voiceExtensions().indexOf(extension));
+        if (rank < 0)
+            continue;
+        const int n = entryNumber(name, {FolderPart::NumberedFiles, {}, {}, extension});
+        if (n >= 1 && n <= count)
+            found[n].append({2 * rank + (name.endsWith(extension) ? 0 : 1), name});
+    }
+    QMap<int, QByteArray> voices;
+    for (auto it = found.begin(); it != found.end(); ++it) {
+        std::sort(it->begin(), it->end());
+        voices.insert(it.key(), it->takeFirst().second);
+        if (duplicates)
+            for (const auto &lost : std::as_const(*it))
+                duplicates->append(lost.second);
+    }
+    if (duplicates)
+        std::sort(duplicates->begin(), duplicates->end());
+    return voices;
+}
+
+void TeacherFolder::resolveVoices(int count)
+{
+    const QList<QByteArray> top = folderNames(fd());
+    m_voicesFolder = findName(top, VoicesFolder);
+    const UniqueFd folder(m_voicesFolder.isEmpty() ? -1
+                                                   : ::openat(fd(), m_voicesFolder.constData(),
+                                                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    m_duplicateVoices.clear();
+    m_voiceNames = voiceEntries(folder ? folderNames(folder.get()) : QList<QByteArray>(), count,
+                                &m_duplicateVoices);
+}
+
+QString TeacherFolder::voicePath(int n) const
+{
+    const QByteArray name = m_voiceNames.value(n);
+    return name.isEmpty() ? QString() : m_base + QFile::decodeName(m_voicesFolder + '/' + name);
 }
 
 TeacherFolder::Stamp TeacherFolder::listStamp() const

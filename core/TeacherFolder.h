@@ -68,6 +68,8 @@ public:
     static inline const QByteArray Backup = "copia";     // the content before the last save
     static inline const QByteArray Journal = "giornale";
     static inline const QByteArray Lock = "blocco";
+    // The words' voices: voce/N.<ext>, beside the pictures, in any letter case.
+    static inline const QByteArray VoicesFolder = "voce";
 
     TeacherFolder() = default;
     // The folder at path (an existing folder, named as the editor was given it).
@@ -99,6 +101,19 @@ public:
     QString shownPicturePath(int n) const;
     // The entries of the pictures' folder other than pictures 1..count.
     QList<QByteArray> otherPictureEntries(int count) const;
+
+    // The voice of each word n = 1..count among the names of the voices' folder: "N.<ext>" in
+    // any letter case, where two files give word n a voice, the first extension of
+    // voiceExtensions() wins, and of two names differing in letter case only, the exact one
+    // ("3.ogg" before "3.OGG"). The files that lose are added to duplicates, in byte order.
+    static const QList<QByteArray> &voiceExtensions(); // ".ogg", ".opus", ".wav", ".mp3", ".m4a"
+    static QMap<int, QByteArray> voiceEntries(const QList<QByteArray> &names, int count,
+                                              QList<QByteArray> *duplicates = nullptr);
+    // Finds the voices of words 1..count with one listing of their folder.
+    void resolveVoices(int count);
+    QString voicePath(int n) const; // empty when word n has no voice
+    // The files of the voices' folder that another file overrides for the same word.
+    const QList<QByteArray> &duplicateVoices() const { return m_duplicateVoices; }
 
     // Reads the list, keeping what it held for listChanged.
     FileContents readList();
@@ -144,6 +159,9 @@ private:
     QList<QByteArray> m_partNames;
     QByteArray m_picturesFolder;
     QList<QByteArray> m_pictureNames; // picture n at n - 1; empty where missing
+    QByteArray m_voicesFolder;
+    QMap<int, QByteArray> m_voiceNames;
+    QList<QByteArray> m_duplicateVoices;
     Stamp m_listStamp;
     QByteArray m_listPrint; // empty until the list is read
 };

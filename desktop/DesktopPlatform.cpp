@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 
@@ -57,6 +58,7 @@ DesktopPlatform::DesktopPlatform()
 {
     // The user's cache folder, never the teacher's: a folder used every lesson is decoded once.
     m_pictures.setDiskFolder(DiskCache::defaultFolder());
+    m_lookups.setMaxThreadCount(1);
 }
 
 float DesktopPlatform::nextRandom()
@@ -116,4 +118,37 @@ QList<PictureProblem> DesktopPlatform::checkPictures(const QStringList &paths)
 void DesktopPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
 {
     m_pictures.warmUp(paths, pixelSizes);
+}
+
+void DesktopPlatform::prepareVoices(const QStringList &paths)
+{
+    m_player.open();
+    m_voices.readAhead(paths);
+}
+
+void DesktopPlatform::speak(const QString &path)
+{
+    const quint64 asked = ++m_lastSpoken;
+    m_player.stop(); // the voice of a question gone ends at once
+    m_lookups.start([this, path, asked] {
+        const Voice voice = m_voices.voice(path);
+        QMetaObject::invokeMethod(&m_context, [this, path, asked, voice] {
+            if (asked != m_lastSpoken)
+                return;
+            if (voice.ok()) {
+                m_player.play(voice.pcm);
+            } else if (!m_reported.contains(path)) {
+                // The editor is where voices are checked: a lesson only goes on without it.
+                m_reported.insert(path);
+                std::fprintf(stderr, "diveva: %s: %s\n", QFile::encodeName(path).constData(),
+                             voice.cause.toLocal8Bit().constData());
+                std::fflush(stderr);
+            }
+        });
+    });
+}
+
+bool DesktopPlatform::canSpeak(const QString &path)
+{
+    return m_player.state() != VoicePlayer::State::Silent && m_voices.voice(path).ok();
 }

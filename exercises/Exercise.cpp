@@ -33,6 +33,8 @@ QList<int> Exercise::placesFor(int choices)
 
 void Exercise::Form_Load()
 {
+    // Normally done once the start screen was painted; a child quicker than that comes here first.
+    m.prepareVoices();
     m_places = placesFor(m.settings.scelte);
     for (int p = 0; p < Slots; ++p)
         placeControl(p)->setVisible(m_places.contains(p));
@@ -68,7 +70,9 @@ void Exercise::answer(int slot)
     if (!m_places.contains(slot))
         return;
     if (isRight(slot)) {
+        const qint16 answered = m.Estratto;
         score.rightAnswerStep();
+        answeredRight(answered);
         GeneraEsercizio();
     } else {
         score.wrongAnswerStep();

@@ -13,7 +13,8 @@ class Button;
 
 // What both exercises share: the scoreboard, the back-to-menu button and its question, the
 // number keys, and the question loop. A right answer is counted and brings the next question at
-// once; a wrong one is counted and the question stays.
+// once; a wrong one is counted and the question stays. The exercises speak the words' voices
+// where the folder has them.
 //
 // The base draws each question once, for both exercises: the word asked, the right place among
 // the places the settings' number of choices uses, and the other words. Each exercise only says
@@ -48,6 +49,8 @@ protected:
     virtual void showAsked(qint16 word) = 0;
     virtual void fillPlace(int place, qint16 word, bool right) = 0;
     virtual void questionReady() {}
+    // A right answer to word, after its beep and before the next question.
+    virtual void answeredRight(qint16 word) { Q_UNUSED(word); }
     // The control that shows place 0..5.
     virtual QWidget *placeControl(int place) const = 0;
 

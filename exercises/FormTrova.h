@@ -9,7 +9,8 @@
 class ClickLabel;
 class PictureBox;
 
-// Picture to word: one picture, six words; the child clicks the word that names the picture.
+// Picture to word: one picture, six words; the child clicks the word that names the picture, and
+// then hears it.
 class FormTrova : public Exercise {
     Q_OBJECT
 public:
@@ -27,6 +28,8 @@ protected:
     void showAsked(qint16 word) override;
     void fillPlace(int place, qint16 word, bool right) override;
     QWidget *placeControl(int place) const override;
+    // The child hears the name of the picture just found.
+    void answeredRight(qint16 word) override { m.speak(word); }
     // Judged by the text shown: two slots holding the same word are both right.
     bool isRight(int slot) const override;
 };

@@ -11,7 +11,10 @@
 class ClickLabel;
 class PictureBox;
 
-// Word to picture: one word, six pictures; the child clicks the picture of the word.
+// Word to picture: one word, six pictures; the child clicks the picture of the word. The word's
+// voice is heard once each question has reached the screen, and again on a click on the word or
+// the key 0. With ascolto=si the voice alone asks: a speaker stands in the word's place, wherever
+// the word can be heard.
 class FormTrova2 : public Exercise {
     Q_OBJECT
 public:
@@ -37,8 +40,12 @@ protected:
     QWidget *placeControl(int place) const override;
     // Judged by place alone.
     bool isRight(int slot) const override { return slot == PosizioneGiusta; }
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QList<PictureBox *> m_boxes; // the places filled so far, and their pictures
     QList<int> m_pictures;
+    qint16 m_asked = 0;
+    bool m_speakWhenPainted = false; // a new question, whose word is said once it is painted
 };

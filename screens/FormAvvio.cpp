@@ -5,6 +5,8 @@
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
 
+#include <QTimer>
+
 FormAvvio::FormAvvio(Modulo1 &module) : Screen(module, ScreenId::FormAvvio)
 {
     setObjectName(QStringLiteral("FormAvvio"));
@@ -38,6 +40,16 @@ void FormAvvio::Form_Load()
         numbers.append(m.Estratto);
     }
     loadPictures(m, QList<PictureBox *>(Image1.begin(), Image1.end()), numbers);
+}
+
+void FormAvvio::paintEvent(QPaintEvent *event)
+{
+    Screen::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        // Queued, so that the window reaches the screen before the sound system is opened.
+        QTimer::singleShot(0, this, [this] { m.prepareVoices(); });
+    }
 }
 
 void FormAvvio::Form_Click() { goToMenu(); }

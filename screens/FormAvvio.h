@@ -19,9 +19,13 @@ public:
 
 protected:
     void Form_Click() override;
+    // The first paint hands the voices to the platform, just after it.
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void Image1_Click(int index);
     void Label1_Click();
     void goToMenu();
+
+    bool m_painted = false;
 };

@@ -237,13 +237,17 @@ private slots:
 
     void letterCase_data()
     {
-        QTest::addColumn<int>("picture"); // 0: the list
+        QTest::addColumn<int>("picture"); // 0: the list; -n: the voice of word n
         QTest::addColumn<QString>("found");
         QTest::addRow("list in capitals") << 0 << "LISTA.TXT";
         QTest::addRow("folder and picture in capitals") << 7 << "JPG/7.JPG";
         QTest::addRow("folder in capitals only") << 8 << "JPG/8.jpg";
         QTest::addRow("the exact name wins") << 9 << "JPG/9.jpg";
         QTest::addRow("missing stays as asked, in the folder found") << 10 << "JPG/10.jpg";
+        QTest::addRow("voice: folder and file in capitals") << -7 << "VOCE/7.WAV";
+        QTest::addRow("voice: ogg before wav and m4a, in any case") << -3 << "VOCE/3.OGG";
+        QTest::addRow("voice: opus before mp3, the exact name first") << -4 << "VOCE/4.opus";
+        QTest::addRow("voice: none") << -5 << "";
     }
 
     void letterCase()
@@ -252,13 +256,22 @@ private slots:
         QFETCH(QString, found);
         QTemporaryDir dir;
         QDir(dir.path()).mkdir(QStringLiteral("JPG"));
-        for (const char *name : {"LISTA.TXT", "JPG/7.JPG", "JPG/8.jpg", "JPG/9.JPG", "JPG/9.jpg"})
+        QDir(dir.path()).mkdir(QStringLiteral("VOCE"));
+        for (const char *name :
+             {"LISTA.TXT", "JPG/7.JPG", "JPG/8.jpg", "JPG/9.JPG", "JPG/9.jpg", "VOCE/7.WAV",
+              "VOCE/3.m4a", "VOCE/3.wav", "VOCE/3.OGG", "VOCE/4.mp3", "VOCE/4.OPUS", "VOCE/4.opus",
+              "VOCE/5.txt", "VOCE/05.ogg", "VOCE/11.ogg"})
             QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
         TeacherFolder folder(dir.path());
         folder.resolveParts();
         folder.resolvePictures(10);
-        QCOMPARE(picture ? folder.picturePath(picture) : folder.path(listPart()),
-                 dir.filePath(found));
+        folder.resolveVoices(10);
+        QCOMPARE(picture > 0 ? folder.picturePath(picture)
+                 : picture   ? folder.voicePath(-picture)
+                             : folder.path(listPart()),
+                 found.isEmpty() ? found : dir.filePath(found));
+        QCOMPARE(folder.duplicateVoices(),
+                 (QList<QByteArray>{"3.m4a", "3.wav", "4.OPUS", "4.mp3"}));
     }
 
     void draws_data()

@@ -13,9 +13,26 @@ namespace {
 
 // A run with an exercise open, and what the tests look at on it.
 struct Session : TestRun {
-    explicit Session(const QStringList &words, const QByteArray &settings = {})
-        : TestRun(words, {}, AsUsual, settings)
+    explicit Session(const QStringList &words, const QByteArray &settings = {},
+                     const QStringList &voices = {})
+        : TestRun(words, {}, AsUsual, settings, QStringList(voices).filter("/"))
     {
+        platform.soundSystem = !voices.contains("-");
+        // Every paint of the word asked in word to picture, among the beeps and the voices.
+        paints.install([this](QObject *o) {
+            if (o->objectName() == "Label1" && qobject_cast<FormTrova2 *>(o->parent())
+                && platform.events.value(platform.events.size() - 1) != "paint")
+                platform.events << "paint";
+        });
+    }
+    // What was heard, with the paints of the word asked: once it stops changing, a paint at the
+    // end (the window repainted) is not counted.
+    QString said() const
+    {
+        QStringList e = platform.events;
+        while (!e.isEmpty() && e.last() == "paint")
+            e.removeLast();
+        return e.join(',');
     }
     Exercise *enter(ScreenId exercise, const QList<float> &draws = {})
     {
@@ -67,6 +84,20 @@ struct Session : TestRun {
                  s.IconaSi->isHidden() ? "" : "si", s.IconaNo->isHidden() ? "" : "no");
     }
     ScreenId id = ScreenId::FormTrova;
+    struct PaintWatch : QObject {
+        std::function<void(QObject *)> seen;
+        void install(std::function<void(QObject *)> f)
+        {
+            seen = std::move(f);
+            qApp->installEventFilter(this);
+        }
+        bool eventFilter(QObject *o, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint)
+                seen(o);
+            return false;
+        }
+    } paints;
 };
 
 } // namespace
@@ -75,8 +106,9 @@ using enum ScreenId; // hides the classes of the same names from here on
 
 // A screen, the words, the first draws (then random ones), the user's steps with the checks (see
 // answers()), and what follows: count labels and lights | counts at each beep | new questions;
-// then the folder's settings.
-using Script = std::tuple<int, QStringList, QList<float>, QString, QString, QByteArray>;
+// then the folder's settings and voices ("-" in them: no sound system).
+using Script =
+    std::tuple<int, QStringList, QList<float>, QString, QString, QByteArray, QStringList>;
 
 class TestExercises : public QObject {
     Q_OBJECT
@@ -91,9 +123,10 @@ void TestExercises::answers_data()
     QTest::addColumn<Script>("script");
     const auto row = [](const char *name, ScreenId s, const QByteArray &script,
                         const char *expected, QList<float> draws = {},
-                        QStringList words = numberedWords(10), const QByteArray &settings = {}) {
+                        QStringList words = numberedWords(10), const QByteArray &settings = {},
+                        QStringList voices = {}) {
         QTest::addRow("%s, %s", name, s == FormTrova ? "picture to word" : "word to picture")
-            << Script{int(s), words, draws, script, expected, settings};
+            << Script{int(s), words, draws, script, expected, settings, voices};
     };
     const char *const none = "[0][0] sino |  | 0";
     const QByteArray idle = "window IconaSi IconaNo Label2 Label3 EtichettaEsatti EtichettaErrati ";
@@ -160,13 +193,47 @@ void TestExercises::answers_data()
         "[ 1][ 1]  | 0/1 1/1 | 1", {}, numberedWords(10), esercizi + "punteggio=no");
     row("without the beep", FormTrova2, "wrong right cmdAzzera", "[0][0] si |  | 1", {},
         numberedWords(10), esercizi + "segnale-acustico=no");
+
+    // Voices. Word 3 is asked in place 0, then word 7 (heard: the voice's number; each paint of
+    // the word asked: "paint").
+    const QList<float> three{0.25f, 0.0f, 0.0f, 0.1f, 0.35f, 0.45f, 0.55f, 0.65f};
+    QStringList all;
+    for (int n = 1; n <= 10; ++n)
+        all << QStringLiteral("voce/%1.ogg").arg(n);
+    row("the word heard once painted, again on a click on it and on key 0, after the beep of a "
+        "right answer, never on a wrong one",
+        FormTrova2,
+        "said:paint,3 Label1 key:0 said:paint,3,3,3 wrong right "
+        "said:paint,3,3,3,beep,beep,paint,7 key:Num+0 said:paint,3,3,3,beep,beep,paint,7,7",
+        "[ 1][ 1] si | 0/1 1/1 | 1", three, numberedWords(10), {}, all);
+    row("the word of the picture found heard after its beep, none on a wrong answer", FormTrova,
+        "wrong said:beep right said:beep,beep,3", "[ 1][ 1] si | 0/1 1/1 | 1", three,
+        numberedWords(10), {}, all);
+    row("a word without a voice is silent, a damaged voice too", FormTrova2,
+        "painted right said:paint,beep,paint,7 right said:paint,beep,paint,7,beep",
+        "[ 2][0] si | 1/0 2/0 | 2",
+        QList<float>(three) << 0.0f << 0.0f << 0.1f << 0.25f << 0.35f << 0.45f << 0.45f,
+        numberedWords(10), {}, {"VOCE/7.WAV", "VOCE/5.WAV=RIFF rotto"});
+    row("voce=no: silent, the word written", FormTrova2,
+        "painted right said:paint,beep captions:parola7", "[ 1][0] si | 1/0 | 1", three,
+        numberedWords(10), esercizi + "voce=no\nascolto=si", all);
+    row("ascolto=si: a speaker in place of the word, heard on a click", FormTrova2,
+        "captions: said:paint,3 Label1 said:paint,3,3", "[0][0] sino |  | 0", three,
+        numberedWords(10), esercizi + "ascolto=si", all);
+    row("ascolto=si, a word without a voice: written", FormTrova2, "captions:parola3",
+        "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si", {"voce/7.ogg"});
+    row("ascolto=si, a damaged voice: written", FormTrova2, "captions:parola3",
+        "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si",
+        {"voce/3.ogg=OggS"});
+    row("ascolto=si without a sound system: written", FormTrova2, "captions:parola3",
+        "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si", all << "-");
 }
 
 void TestExercises::answers()
 {
     QFETCH(Script, script);
-    auto [screen, words, draws, steps, expected, settings] = script;
-    Session s(words, settings);
+    auto [screen, words, draws, steps, expected, settings, voices] = script;
+    Session s(words, settings, voices);
     Exercise *w = s.enter(ScreenId(screen), draws << 0.5f); // one more, to see it left over
     QStringList beeps;
     s.platform.onBeep = [&] { beeps << QStringLiteral("%1/%2").arg(s.m.Esatti).arg(s.m.Errati); };
@@ -181,6 +248,12 @@ void TestExercises::answers()
             else // every draw given taken, and no more
                 QCOMPARE(s.platform.randoms.size(), 1);
             QCOMPARE(n.join(','), how == "six" ? "1,2,3,4,5,6" : what);
+        } else if (how == "said") { // waits for the voices; then nothing more may come
+            QTRY_COMPARE(s.said(), what);
+            QCoreApplication::processEvents();
+            QCOMPARE(s.said(), what);
+        } else if (how == "painted") { // the first question is on the screen
+            QTRY_VERIFY(s.platform.events.contains("paint"));
         } else if (how == "captions") {
             QCOMPARE(s.captions(), what);
         } else if (how == "hidden") {

@@ -7,9 +7,11 @@
 #include "tests/support/TestPictures.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
+#include "voices/VoiceDecoder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTest>
 
@@ -36,10 +38,16 @@ TestFolder::~TestFolder()
 }
 
 TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
-                 const QByteArray &settings)
+                 const QByteArray &settings, const QStringList &voices)
     : folder(names == Latin1Folder ? QByteArray("caf\xE9") : QByteArray())
 {
     folder.writeWords(words);
+    for (const QString &voice : voices) {
+        const QString name = voice.section('=', 0, 0), suffix = name.section('.', -1).toLower();
+        QDir().mkpath(QFileInfo(name).path());
+        writeFile(name, voice.contains('=') ? voice.section('=', 1).toUtf8()
+                                            : fileBytes(DIVEVA_VOICE_FIXTURES "/tone." + suffix));
+    }
     if (settings == "--schermo-intero")
         m.registry.fillScreensAlways(true);
     else if (!settings.isEmpty())
@@ -73,6 +81,7 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     }
     flushDeletes();
     platform.beeps = 0;
+    platform.events.clear();
     platform.randomsTaken = 0;
     platform.loads = 0;
 }
@@ -116,6 +125,18 @@ void ScriptedPlatform::beep()
     if (onBeep)
         onBeep();
     ++beeps;
+    events << QStringLiteral("beep");
+}
+
+void ScriptedPlatform::speak(const QString &path)
+{
+    if (canSpeak(path))
+        events << QFileInfo(path).completeBaseName();
+}
+
+bool ScriptedPlatform::canSpeak(const QString &path)
+{
+    return soundSystem && decodeVoiceFile(path).ok();
 }
 
 PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize)

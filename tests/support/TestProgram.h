@@ -38,6 +38,11 @@ public:
         return findPictureProblems(paths);
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
+    void prepareVoices(const QStringList &paths) override { preparedVoices = paths; }
+    // A voice that would be heard is logged by its file's number.
+    void speak(const QString &path) override;
+    // The real decoder: a damaged voice is silent.
+    bool canSpeak(const QString &path) override;
 
     // Values nextRandom returns first, in order.
     QList<float> randoms;
@@ -50,6 +55,9 @@ public:
     // read: to look at the screens at that moment.
     std::function<void()> onBeep, onLoad;
 
+    // Whether a sound server answers; without one nothing is heard.
+    bool soundSystem = true;
+
     int beeps = 0;
     int randomsTaken = 0;
     int loads = 0;             // pictures read
@@ -57,6 +65,9 @@ public:
     QStringList questions;     // the questions asked and the messages shown, in order
     QStringList preparedPaths; // what the program asked to read ahead, last time
     QList<QSize> preparedSizes;
+    QStringList preparedVoices;
+    // "beep" per beep and the number of each voice heard, in order; a test may log more.
+    QStringList events;
 
 private:
     std::mt19937 m_fallback{20260};
@@ -114,11 +125,12 @@ inline QStringList numberedWords(int count)
 // A whole run: a folder with these words and a flat-colour picture each, the scripted platform
 // (its first random values given), and the program started by Main on the start screen. Settings
 // given are written as the folder's diveva.ini; "--schermo-intero" asks for full screen as the
-// command line does.
+// command line does. Voices are files written in the folder: "voce/3.ogg" a good voice in the
+// format of its extension, "voce/3.ogg=bytes" with those bytes.
 struct TestRun {
     enum Names { AsUsual, WindowsNames, Latin1Folder }; // LISTA.TXT, JPG/N.JPG; caf\xE9
     explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual,
-                     const QByteArray &settings = {});
+                     const QByteArray &settings = {}, const QStringList &voices = {});
     ~TestRun();
 
     template <class T>
