@@ -11,6 +11,7 @@
 # Usage: session.sh PROGRAM EXAMPLE_FOLDER OUTPUT_FOLDER
 set -u
 program=$1 example=$2 out=$3
+tone=$(cd "$(dirname "$0")/.." && pwd)/voices/fixtures/tone.ogg
 . "$(dirname "$0")/lib.sh"
 mkdir -p "$out"
 work=$(mktemp -d)
@@ -107,6 +108,66 @@ if [ ${#tracer[@]} -gt 0 ]; then
     grep -qE "\"(lista\.txt|$folder/lista\.txt)\"" "$home/strace.txt" || fail "the trace does not show the list read"
     echo "session: $(grep -c . "$home/strace.txt") file calls traced, none writing in the folder"
 fi
+
+# A folder with a voice for every word and settings of its own (three choices, capitals, no beep),
+# heard through a PulseAudio server of the test's own: its null sink's monitor is recorded from
+# the start. The word asked is heard after its question appears, and nothing before it; a right
+# answer brings the next word; no bell rings. A missing server fails the test.
+voci=$work/voci pulse=$work/pulse
+cp -r "$example" "$voci"
+mkdir "$voci/voce" "$pulse"
+for n in $(seq "$(grep -c '' "$voci/lista.txt")"); do cp "$tone" "$voci/voce/$n.ogg"; done
+printf '[esercizi]\nscelte=3\nscrittura=maiuscolo\nsegnale-acustico=no\n' >"$voci/diveva.ini"
+chmod -R a-w "$voci"
+chmod 755 "$pulse"
+env HOME="$pulse" XDG_RUNTIME_DIR="$pulse" XDG_CONFIG_HOME="$pulse" pulseaudio -n \
+    --daemonize=no --use-pid-file=no --exit-idle-time=-1 --log-target=stderr \
+    --load="module-null-sink sink_name=voci rate=48000" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$pulse/native" 2>"$out/pulseaudio.txt" &
+PULSE_PID=$!
+export PULSE_SERVER=unix:$pulse/native
+within 20 pactl info >/dev/null 2>&1 || fail "no sound server (pulseaudio) could be started"
+parec -d voci.monitor --raw --channels=1 --rate=24000 --format=s16le --latency-msec=20 >"$out/voci.raw" &
+PAREC_PID=$!
+trap 'kill $PAREC_PID $PULSE_PID 2>/dev/null; stop_display; chmod -R u+w "$work"; rm -rf "$work"' EXIT
+# recorded: bytes recorded so far (48000 a second). loud FROM [FILE]: a sample past a tenth of
+# full scale from byte FROM on.
+recorded() { stat -c %s "$out/voci.raw"; }
+loud() { tail -c +$(($1 + 1)) "${2:-$out/voci.raw}" | od -An -td2 -v -w2 | awk '$1 > 3276 || $1 < -3276 { found = 1; exit } END { exit !found }'; }
+grown() { [ "$(recorded)" -ge "$1" ]; }
+launch "$voci" "$out/stderr-voci.txt" env PULSE_SERVER="$PULSE_SERVER" "$work/diveva"
+avvio=$(wait_window 'realizzato dal gruppo')
+pid=$(xdotool getwindowpid "$avvio")
+click "$avvio" 300 420
+menu=$(wait_window '^Divevare parole/immagini$')
+# A second of the menu on the recording, then the exercise.
+within 10 grown $(($(recorded) + 48000)) || fail "the sink's monitor records nothing"
+asked=$(recorded)
+click "$menu" 340 128
+trova2=$(wait_window "^Riconosci l'immagine corrispondente alla parola$")
+head -c "$asked" "$out/voci.raw" >"$out/voci-prima.raw"
+loud 0 "$out/voci-prima.raw" && fail "a voice was heard before the question"
+within 10 loud "$asked" || fail "the word asked is not heard within 10 s of its question"
+echo "voices: the word asked heard $(( ($(recorded) - asked) / 48 )) ms or less after the exercise opened, silence before"
+# The three places of the upper row: one is right and brings the next question and its word.
+within 10 grown $(($(recorded) + 48000)) || fail "the sink's monitor stopped"
+answered=$(recorded)
+for x in 220 380 540; do click "$trova2" "$x" 176; done
+within 10 loud "$answered" || fail "no word heard after the answers"
+bells 0 "three answers with segnale-acustico=no"
+press "$trova2" space
+question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
+press "$question" Return
+menu=$(wait_window '^Divevare parole/immagini$')
+press "$menu" Return
+question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
+press "$question" Return
+wait_exit "$pid"
+[ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS with voices"
+[ -s "$out/stderr-voci.txt" ] && { cat "$out/stderr-voci.txt" >&2; fail "the program wrote to standard error"; }
+kill $PAREC_PID $PULSE_PID 2>/dev/null
+unset PULSE_SERVER
+echo "voices: heard after the question, the next word after a right answer, no bell"
 
 # A folder without a word list: the error report names the file; the program ends non-zero.
 launch "$work/vuota" "$out/stderr-vuota.txt" "$work/diveva"
