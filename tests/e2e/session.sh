@@ -112,7 +112,9 @@ fi
 # A folder with a voice for every word and settings of its own (three choices, capitals, no beep),
 # heard through a PulseAudio server of the test's own: its null sink's monitor is recorded from
 # the start. The word asked is heard after its question appears, and nothing before it; a right
-# answer brings the next word; no bell rings. A missing server fails the test.
+# answer brings the next word; no bell rings. A missing server fails the test. The program runs
+# with --schermo-intero: its windows fill the 1024 x 768 display, the design scaled by 1024/632
+# and centred (at).
 voci=$work/voci pulse=$work/pulse
 cp -r "$example" "$voci"
 mkdir "$voci/voce" "$pulse"
@@ -135,15 +137,17 @@ trap 'kill $PAREC_PID $PULSE_PID 2>/dev/null; stop_display; chmod -R u+w "$work"
 recorded() { stat -c %s "$out/voci.raw"; }
 loud() { tail -c +$(($1 + 1)) "${2:-$out/voci.raw}" | od -An -td2 -v -w2 | awk '$1 > 3276 || $1 < -3276 { found = 1; exit } END { exit !found }'; }
 grown() { [ "$(recorded)" -ge "$1" ]; }
-launch "$voci" "$out/stderr-voci.txt" env PULSE_SERVER="$PULSE_SERVER" "$work/diveva"
+at() { echo $(($1 * 1024 / 632)) $(((768 - 453 * 1024 / 632) / 2 + $2 * 1024 / 632)); }
+launch "$voci" "$out/stderr-voci.txt" env PULSE_SERVER="$PULSE_SERVER" "$work/diveva" --schermo-intero
 avvio=$(wait_window 'realizzato dal gruppo')
 pid=$(xdotool getwindowpid "$avvio")
-click "$avvio" 300 420
+xwininfo -id "$avvio" | grep -q 'Width: 1024' || fail "--schermo-intero: the window does not fill the screen"
+click "$avvio" $(at 300 420)
 menu=$(wait_window '^Divevare parole/immagini$')
 # A second of the menu on the recording, then the exercise.
 within 10 grown $(($(recorded) + 48000)) || fail "the sink's monitor records nothing"
 asked=$(recorded)
-click "$menu" 340 128
+click "$menu" $(at 340 128)
 trova2=$(wait_window "^Riconosci l'immagine corrispondente alla parola$")
 head -c "$asked" "$out/voci.raw" >"$out/voci-prima.raw"
 loud 0 "$out/voci-prima.raw" && fail "a voice was heard before the question"
@@ -152,7 +156,7 @@ echo "voices: the word asked heard $(( ($(recorded) - asked) / 48 )) ms or less 
 # The three places of the upper row: one is right and brings the next question and its word.
 within 10 grown $(($(recorded) + 48000)) || fail "the sink's monitor stopped"
 answered=$(recorded)
-for x in 220 380 540; do click "$trova2" "$x" 176; done
+for x in 220 380 540; do click "$trova2" $(at "$x" 176); done
 within 10 loud "$answered" || fail "no word heard after the answers"
 bells 0 "three answers with segnale-acustico=no"
 press "$trova2" space

@@ -14,10 +14,10 @@ trap 'stop_display; [ -s "$work/stderr.txt" ] && sed "s/^/program: /" "$work/std
 prefix="$work/prefisso con spazi" apps="$work/prefisso con spazi/share/applications"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
     || { cat "$work/install.log"; fail "cmake --install"; }
-# entry_is FILE KEY VALUE
+# entry_is FILE KEY VALUE, in the entry's main group
 entry_is() {
     local got
-    got=$(sed -n "s/^$2=//p" "$1")
+    got=$(sed -n "/^\[Desktop Entry\]/,/^\[/ s/^$2=//p" "$1")
     [ "$got" = "$3" ] || fail "$(basename "$1"): $2=$got, expected $3"
 }
 [ -x "$prefix/bin/diveva" ] || fail "no program bin/diveva"
@@ -38,6 +38,10 @@ entry_is "$apps/$id.desktop" Categories 'Education;Languages;'
 entry_is "$apps/diveva-cartella.desktop" Exec 'diveva-cartella %f'
 entry_is "$apps/diveva-cartella.desktop" MimeType 'inode/directory;'
 entry_is "$apps/diveva-cartella.desktop" NoDisplay 'true'
+# Each offers the whiteboard's full screen as an action.
+entry_is "$apps/$id.desktop" Actions 'schermo-intero;'
+grep -qx 'Exec=diveva-cartella --schermo-intero %f' "$apps/diveva-cartella.desktop" \
+    || fail "diveva-cartella.desktop: no full-screen action for the folder"
 diff -r "$source/esempio" "$prefix/share/diveva/esempio" >/dev/null \
     || fail "the installed example folder differs from esempio/"
 echo "tree under $prefix: complete, entries and metainfo valid"
@@ -52,7 +56,10 @@ chmod +x "$stub/bin/diveva"
 started_in() { [ "$("${@:2}")" = "$1" ] || fail "'${*:2}' started the program in $("${@:2}"), not $1"; }
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella"
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella/lista.txt"
-echo "launcher script: a folder, a file's folder"
+printf '#!/bin/sh\npwd -P; echo "$@"\n' >"$stub/bin/diveva"
+[ "$("$stub/bin/diveva-cartella" --schermo-intero "$work/una cartella" | paste -sd' ')" = "$work/una cartella --schermo-intero" ] \
+    || fail "diveva-cartella --schermo-intero: not passed on, or in another folder"
+echo "launcher script: a folder, a file's folder, full screen passed on"
 
 # The real thing: the menu's launcher starts the installed program on the example folder.
 start_display
@@ -78,7 +85,14 @@ for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations
     field Depends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
         || fail "Depends lacks $p: $(field Depends)"
 done
-field Recommends | grep -q libcanberra0 || fail "Recommends lacks libcanberra0"
+for p in libqt6multimedia6 libgstreamer1.0-0 gstreamer1.0-plugins-base; do
+    field Depends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
+        || fail "Depends lacks $p (the voices): $(field Depends)"
+done
+for p in libcanberra0 gstreamer1.0-plugins-good gstreamer1.0-libav; do
+    field Recommends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
+        || fail "Recommends lacks $p: $(field Recommends)"
+done
 
 [ "$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)" = root/root ] || fail "files not owned by root"
 dpkg -x "$deb" "$work/root"
