@@ -45,9 +45,9 @@ public:
     // Several pictures: those missing are read in parallel by the workers and this thread.
     QList<PictureResult> loadAll(const QList<PictureRequest> &requests);
 
-    // Keeps the pictures also in folder (see DiskCache); an empty folder keeps them in memory
-    // only. Called before any other use.
-    void setDiskFolder(const QString &folder);
+    // Keeps the pictures also in folder (see DiskCache), within capBytes; an empty folder keeps
+    // them in memory only. Called before any other use.
+    void setDiskFolder(const QString &folder, qint64 capBytes = DiskCache::DefaultCapBytes);
 
     // Reads the files in the background, in this order, at these sizes (added to the sizes every
     // later read fills). Returns at once. Failures are kept for load to report.
@@ -56,6 +56,11 @@ public:
     void waitForWarmUp();
     // Drops the queue and waits for the workers; load still works afterwards, in its own thread.
     void stop();
+
+    // The steps of a read that allocate outside the decoder, for the tests: when set, a step for
+    // which when() is true fails as an allocation that ran out of memory (std::bad_alloc).
+    enum class Allocation { DiskRead, DiskWrite };
+    void failAllocations(std::function<bool(Allocation)> when);
 
     // Figures for tests and the benchmark.
     int decodeCount() const { return m_decodes.load(); }
@@ -94,6 +99,7 @@ private:
                             const QList<QSize> &diskOnly = {});
     QList<QImage> fromDisk(const QString &path, const FileStamp &stamp,
                            const QList<QSize> &sizes) const;
+    void allocating(Allocation step) const;
     void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
     void startWorkers();
     void drain();
@@ -103,6 +109,7 @@ private:
     std::atomic<int> m_decodes{0};
     mutable std::atomic<int> m_diskHits{0};
     std::unique_ptr<DiskCache> m_disk;
+    std::function<bool(Allocation)> m_allocationFails;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed; // an entry finished decoding, or a worker ended
