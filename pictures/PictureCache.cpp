@@ -95,7 +95,6 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
         return DiskCache::Key{path, stamp.size, stamp.modified, stamp.inode, size};
     };
     PictureSizes decoded;
-    allocating(Allocation::DiskRead);
     decoded.images = fromDisk(path, stamp, sizes);
     QList<QSize> all = sizes;
     if (m_disk)
@@ -107,7 +106,8 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
         ++m_decodes;
         decoded = m_decoder(path, all);
         stored.resize(all.size());
-        allocating(Allocation::DiskWrite);
+        if (m_allocationFails && m_allocationFails())
+            throw std::bad_alloc();
         if (m_disk && decoded.ok())
             for (qsizetype i = 0; i < all.size(); ++i)
                 if (stored[i].isNull())
@@ -123,18 +123,12 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     return decoded;
 }
 
-void PictureCache::allocating(Allocation step) const
-{
-    if (m_allocationFails && m_allocationFails(step))
-        throw std::bad_alloc();
-}
-
 void PictureCache::setDiskFolder(const QString &folder, qint64 capBytes)
 {
     m_disk = folder.isEmpty() ? nullptr : std::make_unique<DiskCache>(folder, capBytes);
 }
 
-void PictureCache::failAllocations(std::function<bool(Allocation)> when)
+void PictureCache::failAllocations(std::function<bool()> when)
 {
     m_allocationFails = std::move(when);
 }

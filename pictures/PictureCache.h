@@ -57,10 +57,9 @@ public:
     // Drops the queue and waits for the workers; load still works afterwards, in its own thread.
     void stop();
 
-    // The steps of a read that allocate outside the decoder, for the tests: when set, a step for
-    // which when() is true fails as an allocation that ran out of memory (std::bad_alloc).
-    enum class Allocation { DiskRead, DiskWrite };
-    void failAllocations(std::function<bool(Allocation)> when);
+    // For the tests: when set, when() is asked before each read stores its images on disk, and
+    // true there fails the read as an allocation that ran out of memory (std::bad_alloc).
+    void failAllocations(std::function<bool()> when);
 
     // Figures for tests and the benchmark.
     int decodeCount() const { return m_decodes.load(); }
@@ -99,7 +98,6 @@ private:
                             const QList<QSize> &diskOnly = {});
     QList<QImage> fromDisk(const QString &path, const FileStamp &stamp,
                            const QList<QSize> &sizes) const;
-    void allocating(Allocation step) const;
     void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
     void startWorkers();
     void drain();
@@ -109,7 +107,7 @@ private:
     std::atomic<int> m_decodes{0};
     mutable std::atomic<int> m_diskHits{0};
     std::unique_ptr<DiskCache> m_disk;
-    std::function<bool(Allocation)> m_allocationFails;
+    std::function<bool()> m_allocationFails;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed; // an entry finished decoding, or a worker ended

@@ -3,9 +3,9 @@
 # screenshot is docs/schermate/prepara.png): a word too wide for the exercise's label and an
 # empty word, shown as warnings in brown, and a missing picture (row 4), an error in red. The row
 # without a picture removed and a row moved by the keys, Ctrl+S: the list saved is the example's
-# with these changes, every word as it was typed, and each picture follows its word, byte for
-# byte. The exercise program then starts on the saved folder. What the problems say, what a save
-# writes in every case and the undo are the unit tests' (tst_editor).
+# with these changes, every word as it was typed. The exercise program then starts on the saved
+# folder. What the problems say, the pictures a save writes and the undo are the unit tests'
+# (tst_editor).
 # Usage: e2e_prepara.sh PREPARA DIVEVA EXAMPLE_DIR OUT
 set -u
 prepara=$1 diveva=$2 example=$3 out=$4
@@ -37,13 +37,7 @@ sed -e '3s/.*/cane lupo cecoslovacco\r/' -e '5s/.*/""\r/' -e 4d "$example/lista.
 saved() { cmp -s "$work/expected.txt" "$folder/lista.txt"; }
 within 60 saved || fail "lista.txt not as expected 60 s after Ctrl+S: $(diff <(od -c "$work/expected.txt") <(od -c "$folder/lista.txt") | head -5)"
 kill "$APP_PID"; wait "$APP_PID" 2>/dev/null
-pictures=$(find "$folder/jpg" -type f | wc -l)
-[ "$pictures" -eq 31 ] || fail "$pictures pictures saved, expected 31"
-for n in $(seq 31); do
-    from=$((n == 1 ? 2 : n == 2 ? 1 : n == 3 ? 3 : n + 1))
-    cmp -s "$example/jpg/$from.jpg" "$folder/jpg/$n.jpg" || fail "jpg/$n.jpg is not the example's $from.jpg"
-done
-echo "saved: the list as edited, 31 pictures each under its word's number"
+echo "saved: the list as edited"
 
 cd "$folder"
 "$diveva" 2>/dev/null &
