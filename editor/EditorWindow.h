@@ -61,6 +61,7 @@ private:
     EntryTable *m_table;
     QTableView *m_view;
     QLabel *m_listProblems;
+    QLabel *m_emptyHint;
     QSlider *m_cropPosition;
     QString m_folder;
     QFutureWatcher<std::pair<Entry, Thumbnail>> m_import;

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 
 namespace {
@@ -240,6 +242,64 @@ private slots:
             }
         const double mean = double(off) / (3.0 * jpeg.width() * jpeg.height());
         QVERIFY2(mean < 16, qPrintable(QString::number(mean)));
+    }
+
+    void undoCaptions_data()
+    {
+        QTest::addColumn<int>("added");
+        QTest::addColumn<QList<int>>("removed");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("one picture added") << 1 << QList<int>{} << "Aggiunta di un'immagine";
+        QTest::newRow("three pictures added") << 3 << QList<int>{} << "Aggiunta di 3 immagini";
+        QTest::newRow("one row chosen twice")
+            << 0 << QList<int>{2, 2} << "Eliminazione di una riga";
+        QTest::newRow("two rows removed") << 0 << QList<int>{0, 3} << "Eliminazione di 2 righe";
+    }
+
+    void undoCaptions()
+    {
+        QFETCH(int, added);
+        QFETCH(QList<int>, removed);
+        EntryTable table(ExerciseFacts{Shape, 129, {}});
+        table.reset(QList<Entry>(4, Entry{"parola", {}, {}}));
+        if (added > 0)
+            table.insertEntries(1, QList<Entry>(added, Entry{"nuova", {}, {}}));
+        else
+            table.removeEntries(removed);
+        QTEST(table.undoStack()->undoText(), "caption");
+    }
+
+    // Every action of the toolbar in sight, after a step with a long caption; the hint on the
+    // empty list.
+    void smallWindow_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("opening size") << EditorWindow(ExerciseFacts{}).size();
+        QTest::newRow("800 x 600") << QSize(800, 600);
+    }
+
+    void smallWindow()
+    {
+        QFETCH(QSize, size);
+        EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        w.resize(size);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *hint = w.view()->viewport()->findChild<QLabel *>();
+        QVERIFY(hint && hint->isVisible() && hint->text().contains("«Aggiungi immagini…»"));
+        w.table()->replaceAll("Ripristino della copia precedente", {Entry{"uno", {}, {}}});
+        QVERIFY(!hint->isVisible());
+        const auto *bar = w.findChild<QToolBar *>();
+        const auto hidden = [bar] {
+            QStringList out;
+            for (QAction *a : bar->actions())
+                if (!bar->widgetForAction(a) || !bar->widgetForAction(a)->isVisible())
+                    out << a->text();
+            return out.join(", ");
+        };
+        // The toolbar lays its buttons out again, for the caption's new width.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCOMPARE(hidden(), QString());
     }
 
     void saveFailsAtEveryStep_data()
