@@ -1,12 +1,15 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
+# help2man makes the manual pages from the programs' --help, which Qt's Italian texts
+# (qt6-translations-l10n) complete.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
-    fonts-liberation2 pkg-config libheif-dev zlib1g-dev"
+    fonts-liberation2 pkg-config libheif-dev zlib1g-dev help2man qt6-translations-l10n"
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n
     libheif1"
-# dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own.
+# dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own. lintian: the
+# Debian package's checks.
 TEST_PACKAGES="xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick clang-format-14
     libcanberra0 sound-theme-freedesktop desktop-file-utils appstream dpkg-dev file strace
-    dbus-daemon"
+    dbus-daemon lintian"
 # scripts/package: the .deb's dependencies are found by dpkg-shlibdeps.
 PACKAGE_PACKAGES="dpkg-dev file"
 # scripts/fuzz: libFuzzer comes with clang.
