@@ -3,6 +3,7 @@
 #include "core/Platform.h"
 
 #include <QDir>
+#include <QStringList>
 
 namespace Messages {
 
@@ -33,14 +34,23 @@ QString pictureProblemsReport(const QList<PictureProblem> &problems, int count)
     return report;
 }
 
-QString tooFewWords(int count, const QString &listFile)
+QString tooFewWords(int count, const QString &listFile, int needed, const QString &shownAs)
 {
-    const QString held = count == 0   ? QStringLiteral("non contiene nessuna parola")
-                         : count == 1 ? QStringLiteral("contiene una sola parola")
-                                      : QStringLiteral("contiene solo %1 parole").arg(count);
-    // Repeated words are allowed: six entries are enough.
-    return QStringLiteral("L'elenco delle parole (%1) %2: per gli esercizi ne servono almeno sei.")
-        .arg(listFile, held);
+    static const QStringList numbers{QStringLiteral("due"), QStringLiteral("tre"),
+                                     QStringLiteral("quattro"), QStringLiteral("cinque"),
+                                     QStringLiteral("sei")};
+    QString held = count == 0   ? QStringLiteral("non contiene nessuna parola")
+                   : count == 1 ? QStringLiteral("contiene una sola parola")
+                                : QStringLiteral("contiene solo %1 parole").arg(count);
+    if (!shownAs.isEmpty() && count > 0)
+        held += count == 1 ? QStringLiteral(" diversa") : QStringLiteral(" diverse");
+    const QString list =
+        shownAs.isEmpty()
+            ? QStringLiteral("L'elenco delle parole (%1)").arg(listFile)
+            : QStringLiteral("L'elenco delle parole (%1), scritto %2,").arg(listFile, shownAs);
+    // Repeated words are allowed when words are shown as written: entries are counted then.
+    return QStringLiteral("%1 %2: per gli esercizi ne servono almeno %3.")
+        .arg(list, held, numbers.value(needed - 2, QString::number(needed)));
 }
 
 } // namespace Messages

@@ -19,7 +19,9 @@ QString errorReport(const QString &what, const QString &path, const QString &cau
 constexpr int MaxListedProblems = 20;
 QString pictureProblemsReport(const QList<PictureProblem> &problems, int count);
 
-// Why the exercises cannot open with a list of count words, read from the file named listFile.
-QString tooFewWords(int count, const QString &listFile);
+// Why the exercises cannot open with a list of count words, read from the file named listFile,
+// when a question needs `needed` of them (two to six). With shownAs ("in maiuscolo"), count is
+// the number of different words as they are shown so.
+QString tooFewWords(int count, const QString &listFile, int needed, const QString &shownAs = {});
 
 } // namespace Messages

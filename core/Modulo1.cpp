@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cmath>
 
@@ -28,6 +29,15 @@ void Modulo1::Main()
     for (const QString &w : list.words)
         Parole.at(static_cast<std::size_t>(++NumParole)) = w;
 
+    // The teacher's settings, beside the list; without the file, the program's own behaviour.
+    const QString settingsPath = resolveLetterCase(inFolder(QStringLiteral("diveva.ini")));
+    const SettingsFile read = readSettings(settingsPath);
+    if (!read.ok())
+        platform.fatal(Messages::errorReport(
+            QStringLiteral("Impossibile leggere le impostazioni dell'esercizio."), settingsPath,
+            read.cause));
+    settings = read.settings;
+
     // Picture 1 is needed even for an empty list: every draw then gives 1.
     const int pictures = qMax<int>(NumParole, 1);
     QStringList paths;
@@ -41,10 +51,9 @@ void Modulo1::Main()
 
     // With the start screen up, the pictures of the exercises are read ahead in the background.
     paths.resize(NumParole);
-    const qreal ratio = screens->devicePixelRatio(ScreenId::FormAvvio);
     QList<QSize> sizes;
     for (const QSize &s : std::as_const(readAheadSizes))
-        sizes.append(devicePixels(s, ratio));
+        sizes.append(screens->pixelSize(ScreenId::FormAvvio, s));
     platform.preparePictures(paths, sizes);
 }
 
@@ -62,15 +71,42 @@ qint16 Modulo1::drawWordNumber()
     return static_cast<qint16>(std::floor(r * double(NumParole)) + 1);
 }
 
-int Modulo1::drawSlot()
+int Modulo1::drawSlot(int choices)
 {
     const double r = platform.nextRandom();
-    return static_cast<int>(std::floor(r * SlotsPerQuestion));
+    return static_cast<int>(std::floor(r * choices));
+}
+
+int Modulo1::differentWords() const
+{
+    if (settings.scrittura == Settings::Scrittura::ComeElenco)
+        return NumParole; // repeated words are legal: every entry counts
+    QSet<QString> shown;
+    for (int n = 1; n <= NumParole; ++n)
+        shown.insert(shownWord(n));
+    return int(shown.size());
 }
 
 QString Modulo1::tooFewWordsMessage() const
 {
-    return Messages::tooFewWords(NumParole, QFileInfo(listFile).fileName());
+    const QString listName = QFileInfo(listFile).fileName();
+    switch (settings.scrittura) {
+    case Settings::Scrittura::ComeElenco:
+        break;
+    case Settings::Scrittura::Maiuscolo:
+        return Messages::tooFewWords(differentWords(), listName, settings.scelte,
+                                     QStringLiteral("in maiuscolo"));
+    case Settings::Scrittura::Minuscolo:
+        return Messages::tooFewWords(differentWords(), listName, settings.scelte,
+                                     QStringLiteral("in minuscolo"));
+    }
+    return Messages::tooFewWords(NumParole, listName, settings.scelte);
+}
+
+void Modulo1::beep()
+{
+    if (settings.segnaleAcustico)
+        platform.beep();
 }
 
 QString Modulo1::inFolder(const QString &relative) const

@@ -2,6 +2,7 @@
 
 #include "core/Platform.h"
 #include "core/ScreenHost.h"
+#include "core/Settings.h"
 #include "core/WordList.h"
 
 #include <QList>
@@ -28,10 +29,12 @@ public:
     qint16 Errati = 0;    // wrong answers in the open exercise
     QString Percorso;     // the working directory at start-up
     QString listFile;     // the list Main read: lista.txt, or LISTA.TXT from Windows...
+    Settings settings;    // the folder's diveva.ini, read by Main
 
-    // Start-up: records the folder, reads the word list, checks pictures 1..max(NumParole, 1) and
-    // shows the start screen. A list that cannot be read, or any picture that is missing or
-    // unreadable, ends the program with an error report before any screen is shown.
+    // Start-up: records the folder, reads the word list and the settings, checks pictures
+    // 1..max(NumParole, 1) and shows the start screen. A list or settings file that cannot be read,
+    // or any picture that is missing or unreadable, ends the program with an error report before
+    // any screen is shown.
     void Main();
 
     // The exit question; on Yes the program ends.
@@ -39,15 +42,22 @@ public:
 
     // floor(r x NumParole) + 1: a word number in 1..NumParole (1 when the list is empty).
     qint16 drawWordNumber();
-    // floor(r x 6): a slot 0..5 of a question.
-    int drawSlot();
+    // floor(r x choices): one of a question's choices, 0..choices - 1 (a slot 0..5 for six).
+    int drawSlot(int choices = SlotsPerQuestion);
 
     // Word n, with n checked against the bounds of the word array.
     const QString &word(int n) const { return Parole.at(static_cast<std::size_t>(n)); }
+    // Word n as the screens show it (see Settings::scrittura).
+    QString shownWord(int n) const { return settings.shown(word(n)); }
 
-    // The exercises need six different words for a question.
-    bool exercisesPossible() const { return NumParole >= SlotsPerQuestion; }
+    // A question needs as many different words as it has choices: different entries of the list
+    // when words are shown as written, different words as shown when they are shown in capitals
+    // or lower case.
+    bool exercisesPossible() const { return differentWords() >= settings.scelte; }
     QString tooFewWordsMessage() const;
+
+    // The beep of an answer, a menu button or the reset, unless the settings silence it.
+    void beep();
 
     QString listPath() const;
     QString picturePath(int n) const;
@@ -68,4 +78,5 @@ public:
 
 private:
     QString inFolder(const QString &relative) const;
+    int differentWords() const;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QSize>
 
 // The screens of the program, by the name code uses for them. Count is no screen: it is how many
 // there are.
@@ -18,6 +18,7 @@ public:
     // Unloads the screen: its window goes, its slot stays.
     virtual void unload(ScreenId id) = 0;
     virtual int loadedCount() const = 0;
-    // Device pixels per pixel of the loaded screen's window.
-    virtual qreal devicePixelRatio(ScreenId id) const = 0;
+    // The size in device pixels of a box of the design's designSize on the loaded screen's
+    // window: scaled as the window scales the design, times its device pixel ratio.
+    virtual QSize pixelSize(ScreenId id, QSize designSize) const = 0;
 };

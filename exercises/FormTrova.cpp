@@ -27,27 +27,22 @@ FormTrova::FormTrova(Modulo1 &module)
     place(Image1, 8, 128, PictureSize.width(), PictureSize.height());
 }
 
-void FormTrova::GeneraEsercizio()
+void FormTrova::clearPlaces()
 {
     for (ClickLabel *label : Label1)
         label->setText(QString());
-    if (!m.exercisesPossible())
-        return; // six different words cannot be found; the menu does not open this screen then
-
-    m.Estratto = m.drawWordNumber();
-    loadPicture(m, *Image1, m.Estratto);
-    const int right = m.drawSlot();
-    Label1[right]->setText(m.word(m.Estratto));
-
-    // The right slot is known by its number, not by a non-empty caption, so that an empty word
-    // keeps its slot and can be answered. Its recorded number stays 0, which no draw yields.
-    std::array<qint16, Slots> numbers{};
-    for (int i = 0; i < Slots; ++i) {
-        if (i == right)
-            continue;
-        numbers[i] = drawOther(numbers, i);
-        Label1[i]->setText(m.word(numbers[i]));
-    }
 }
 
-bool FormTrova::isRight(int slot) const { return Label1.at(slot)->text() == m.word(m.Estratto); }
+void FormTrova::showAsked(qint16 word) { loadPicture(m, *Image1, word); }
+
+void FormTrova::fillPlace(int place, qint16 word, bool)
+{
+    Label1.at(place)->setText(m.shownWord(word));
+}
+
+QWidget *FormTrova::placeControl(int place) const { return Label1.at(place); }
+
+bool FormTrova::isRight(int slot) const
+{
+    return Label1.at(slot)->text() == m.shownWord(m.Estratto);
+}

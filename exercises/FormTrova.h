@@ -18,14 +18,15 @@ public:
 
     explicit FormTrova(Modulo1 &module);
 
-    // Lays out a new question: the picture of a drawn word, that word in a drawn slot and five
-    // other, different words in the other slots.
-    void GeneraEsercizio() override;
-
     std::array<ClickLabel *, Slots> Label1{}; // slots 0-2 upper row, 3-5 lower row
     PictureBox *Image1;
 
 protected:
+    // A question: the picture of the word asked, and the words as captions of the places.
+    void clearPlaces() override;
+    void showAsked(qint16 word) override;
+    void fillPlace(int place, qint16 word, bool right) override;
+    QWidget *placeControl(int place) const override;
     // Judged by the text shown: two slots holding the same word are both right.
     bool isRight(int slot) const override;
 };

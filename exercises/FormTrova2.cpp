@@ -4,9 +4,6 @@
 #include "ui/Design.h"
 #include "ui/PictureBox.h"
 
-const QString FormTrova2::Vuoto = QStringLiteral("vuoto");
-const QString FormTrova2::Pieno = QStringLiteral("pieno");
-
 FormTrova2::FormTrova2(Modulo1 &module)
     : Exercise(module, ScreenId::FormTrova2, {{248, 24}, {480, 24}}, {528, 400})
 {
@@ -39,33 +36,24 @@ FormTrova2::FormTrova2(Modulo1 &module)
 
 QFont FormTrova2::wordFont() { return msSansSerifFont(18, true); }
 
-void FormTrova2::GeneraEsercizio()
+void FormTrova2::clearPlaces()
 {
-    for (PictureBox *box : Image1) {
+    for (PictureBox *box : Image1)
         box->setPicture(QImage());
-        box->tag = Vuoto;
-    }
-    if (!m.exercisesPossible())
-        return; // six different pictures cannot be found; the menu does not open this screen then
-
-    m.Estratto = m.drawWordNumber();
-    Label1->setText(m.word(m.Estratto));
-    PosizioneGiusta = static_cast<qint16>(m.drawSlot());
-    // The pictures are read together once all six are drawn (in parallel where the platform
-    // can); the draws do not depend on them, and the right picture is still the first asked for.
-    QList<PictureBox *> boxes{Image1[PosizioneGiusta]};
-    QList<int> pictures{m.Estratto};
-    Image1[PosizioneGiusta]->tag = Pieno;
-
-    // The right place keeps number 0 here: every wrong picture is compared with Estratto itself.
-    std::array<qint16, Slots> numbers{};
-    for (int k = 0; k < Slots; ++k) {
-        if (Image1[k]->tag != Vuoto)
-            continue;
-        numbers[k] = drawOther(numbers, k);
-        boxes.append(Image1[k]);
-        pictures.append(numbers[k]);
-        Image1[k]->tag = Pieno;
-    }
-    loadPictures(m, boxes, pictures);
+    m_boxes.clear();
+    m_pictures.clear();
 }
+
+void FormTrova2::showAsked(qint16 word) { Label1->setText(m.shownWord(word)); }
+
+void FormTrova2::fillPlace(int place, qint16 word, bool right)
+{
+    if (right)
+        PosizioneGiusta = qint16(place);
+    m_boxes.append(Image1.at(place));
+    m_pictures.append(word);
+}
+
+void FormTrova2::questionReady() { loadPictures(m, m_boxes, m_pictures); }
+
+QWidget *FormTrova2::placeControl(int place) const { return Image1.at(place); }

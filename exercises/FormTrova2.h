@@ -3,6 +3,7 @@
 #include "exercises/Exercise.h"
 
 #include <QFont>
+#include <QList>
 #include <QSize>
 
 #include <array>
@@ -22,18 +23,22 @@ public:
 
     explicit FormTrova2(Modulo1 &module);
 
-    // Lays out a new question: a drawn word, its picture in a drawn place and five other,
-    // different pictures in the other places.
-    void GeneraEsercizio() override;
-
     std::array<PictureBox *, Slots> Image1{}; // 0-2 upper row, 3-5 lower row
     ClickLabel *Label1;
     qint16 PosizioneGiusta = 0; // the place of the right picture
 
-    static const QString Vuoto; // marker of a place without a picture of this question yet
-    static const QString Pieno; // marker of a place that has one
-
 protected:
+    // A question: the word asked, and the pictures in the places, read together once all are
+    // drawn (in parallel where the platform can), the right one first.
+    void clearPlaces() override;
+    void showAsked(qint16 word) override;
+    void fillPlace(int place, qint16 word, bool right) override;
+    void questionReady() override;
+    QWidget *placeControl(int place) const override;
     // Judged by place alone.
     bool isRight(int slot) const override { return slot == PosizioneGiusta; }
+
+private:
+    QList<PictureBox *> m_boxes; // the places filled so far, and their pictures
+    QList<int> m_pictures;
 };

@@ -54,6 +54,13 @@ Scoreboard::Scoreboard(Modulo1 &module, QWidget *form, Places places) : m(module
     // on top then, so a child first sees the encouraging light. Clicking them does nothing.
     IconaNo = trafficLight(form, "IconaNo", QStringLiteral(":/icona_no.xpm"), places.icons);
     IconaSi = trafficLight(form, "IconaSi", QStringLiteral(":/icona_si.xpm"), places.icons);
+
+    // Without the score, the counts are still kept (a return to the menu zeroes them as usual),
+    // but nothing of them shows, the reset included.
+    if (!m.settings.punteggio)
+        for (QWidget *c : std::initializer_list<QWidget *>{
+                 Label2, EtichettaEsatti, Label3, EtichettaErrati, cmdAzzera, IconaNo, IconaSi})
+            c->hide();
 }
 
 void Scoreboard::zeroCounts()
@@ -69,24 +76,28 @@ void Scoreboard::loadStep() { zeroCounts(); }
 void Scoreboard::resetStep()
 {
     zeroCounts();
-    m.platform.beep();
-    m.platform.beep();
+    m.beep();
+    m.beep();
 }
 
 void Scoreboard::rightAnswerStep()
 {
-    IconaSi->setVisible(true);
-    IconaNo->setVisible(false);
+    if (m.settings.punteggio) {
+        IconaSi->setVisible(true);
+        IconaNo->setVisible(false);
+    }
     m.Esatti = countedOnce(m.Esatti);
     EtichettaEsatti->setText(answerForm(m.Esatti));
-    m.platform.beep();
+    m.beep();
 }
 
 void Scoreboard::wrongAnswerStep()
 {
-    IconaSi->setVisible(false);
-    IconaNo->setVisible(true);
+    if (m.settings.punteggio) {
+        IconaSi->setVisible(false);
+        IconaNo->setVisible(true);
+    }
     m.Errati = countedOnce(m.Errati);
     EtichettaErrati->setText(answerForm(m.Errati));
-    m.platform.beep();
+    m.beep();
 }

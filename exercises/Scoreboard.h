@@ -10,7 +10,8 @@ class QWidget;
 
 // The scoreboard both exercises carry: the counts of right and wrong answers with their labels,
 // the reset button and the two traffic lights. Each exercise places it at its own positions and
-// runs its four steps; the counters themselves are the shared Esatti and Errati.
+// runs its four steps; the counters themselves are the shared Esatti and Errati. The settings
+// may hide all of it (the counts are kept all the same) and silence its beeps.
 class Scoreboard {
 public:
     struct Places {

@@ -17,11 +17,13 @@
 #define DIVEVA_HANDOVER_ACQUIRE(p) ((void)(p))
 #endif
 
-PictureCache::PictureCache(int threads, Decoder decoder)
+PictureCache::PictureCache(int threads, Decoder decoder, qsizetype memoryCapBytes)
     : m_threads(qBound(1, threads, qMax(1, QThread::idealThreadCount()))),
-      m_decoder(decoder ? std::move(decoder) : [](const QString &path, const QList<QSize> &sizes) {
-          return decodePictureSizes(path, sizes);
-      })
+      m_decoder(decoder
+                    ? std::move(decoder)
+                    : [](const QString &path,
+                         const QList<QSize> &sizes) { return decodePictureSizes(path, sizes); }),
+      m_memoryCap(memoryCapBytes)
 {
     m_pool.setMaxThreadCount(m_threads);
 }
@@ -115,8 +117,34 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     entry.cause = decoded.cause;
     entry.sizes = decoded.ok() ? sizes : QList<QSize>();
     entry.images = decoded.images;
+    entry.lastUse = ++m_uses;
+    dropLeastUsed(path);
     m_changed.notify_all();
     return decoded;
+}
+
+void PictureCache::dropLeastUsed(const QString &kept)
+{
+    const auto bytesOf = [](const Entry &e) {
+        qsizetype bytes = 0;
+        for (const QImage &image : e.images)
+            bytes += image.sizeInBytes();
+        return bytes;
+    };
+    qsizetype held = 0;
+    for (const Entry &e : std::as_const(m_entries))
+        held += bytesOf(e);
+    while (held > m_memoryCap) {
+        auto oldest = m_entries.end();
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+            if (!it->decoding && !it->images.isEmpty() && it.key() != kept
+                && (oldest == m_entries.end() || it->lastUse < oldest->lastUse))
+                oldest = it;
+        if (oldest == m_entries.end())
+            return;
+        held -= bytesOf(*oldest);
+        m_entries.erase(oldest);
+    }
 }
 
 void PictureCache::setDiskFolder(const QString &folder)
@@ -155,8 +183,8 @@ PictureResult PictureCache::load(const QString &path, QSize pixelSize)
             return direct.ok() ? PictureResult{direct.images.first(), {}}
                                : PictureResult{{}, direct.cause};
         }
-        const auto it = m_entries.constFind(path);
-        if (it != m_entries.cend()) {
+        const auto it = m_entries.find(path);
+        if (it != m_entries.end()) {
             if (it->decoding) {
                 ++m_waiting;
                 m_changed.wait(lock);
@@ -166,8 +194,10 @@ PictureResult PictureCache::load(const QString &path, QSize pixelSize)
             if (it->stamp == stamp) {
                 if (!it->cause.isEmpty())
                     return PictureResult{{}, it->cause};
-                if (QImage image = it->find(pixelSize); !image.isNull())
+                if (QImage image = it->find(pixelSize); !image.isNull()) {
+                    it->lastUse = ++m_uses;
                     return PictureResult{image, {}};
+                }
             }
         }
         const PictureSizes decoded = decodeInto(lock, path, stamp, withKnownSizes(pixelSize));

@@ -14,9 +14,10 @@ namespace PictureLimits {
 // Beyond any camera (the largest phone sensors give 200 million): such a header is broken or made
 // up.
 constexpr qint64 MaxPixels = 250'000'000;
-// The largest box any screen asks a picture for, in device pixels, with room for high-density
-// screens; the JPEG decoder works at no less than 1/8 of the stored size above this.
-constexpr int LargestBox = 512;
+// The largest box any screen asks a picture for, in device pixels: windows that fill an 8K screen
+// (7680 x 4320) show the largest box at 1459 x 1536. The JPEG decoder works at no less than 1/8
+// of the stored size above this.
+constexpr int LargestBox = 1536;
 } // namespace PictureLimits
 
 // A picture as its header describes it, and whether it may be decoded.

@@ -45,5 +45,5 @@ void FormMenu::openExercise(ScreenId exercise)
     }
     // The menu is gone when this returns; the beep still belongs to this click.
     switchTo(exercise);
-    m.platform.beep();
+    m.beep();
 }

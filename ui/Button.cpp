@@ -32,7 +32,11 @@ void Button::changeEvent(QEvent *event)
     QPushButton::changeEvent(event);
     if (event->type() == QEvent::FontChange && !m_fitting) {
         m_designFont = font();
-        fitCaption();
+        // A button not yet given its size (its resize event still to come, when it shows) keeps
+        // the font set: one fitted to the default size would be read as the design's by whoever
+        // reads it before the window shows (a window scaled to fill its screen).
+        if (!testAttribute(Qt::WA_PendingResizeEvent))
+            fitCaption();
     }
 }
 

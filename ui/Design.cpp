@@ -14,6 +14,28 @@ void place(QWidget *control, int left, int top, int width, int height)
     control->setGeometry(left, top, width, height);
 }
 
+DesignScale DesignScale::filling(QSize screen, QSize design)
+{
+    DesignScale scale;
+    scale.factor =
+        qMin(qreal(screen.width()) / design.width(), qreal(screen.height()) / design.height());
+    const QSize scaled = scale.map(design);
+    scale.offset =
+        QPoint((screen.width() - scaled.width()) / 2, (screen.height() - scaled.height()) / 2);
+    return scale;
+}
+
+QSize DesignScale::map(QSize design) const
+{
+    return QSize(qRound(design.width() * factor), qRound(design.height() * factor));
+}
+
+QRect DesignScale::map(const QRect &design) const
+{
+    return QRect(offset + QPoint(qRound(design.left() * factor), qRound(design.top() * factor)),
+                 map(design.size()));
+}
+
 QFont arialFont(qreal points, bool bold)
 {
     QFont font(QStringLiteral("Arial"));

@@ -7,14 +7,12 @@
 class Modulo1;
 
 // A picture box: shows its picture stretched to its whole rectangle and reports clicks.
-// Tag is a free text the screen may keep with the box.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
     explicit PictureBox(QWidget *parent);
     void setPicture(const QImage &image); // a null image clears the box
     const QImage &picture() const { return m_picture; }
-    QString tag;
 signals:
     void clicked();
 

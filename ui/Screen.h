@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/ScreenHost.h"
+#include "ui/Design.h"
 
 #include <QWidget>
 
 class Modulo1;
+class QScreen;
 
 // One loaded screen: a top-level window with its controls. A window is built afresh each time its
 // screen is shown and destroyed when the screen is unloaded; the screen's slot in the registry
@@ -17,6 +19,15 @@ public:
 
     Screen(Modulo1 &module, ScreenId id);
     ScreenId id() const { return m_id; }
+
+    // Makes the window fill screen, with the whole design scaled by one factor and centred: every
+    // control's rectangle, font and icon. The margins stay plain, in the window's colour. Called
+    // once, after the controls are built and before the load, so that pictures are read at the size
+    // of their boxes.
+    void fillScreen(QScreen *screen);
+    bool fillsScreen() const { return m_fills; }
+    // A size of the design as this window shows it, in device pixels.
+    QSize pixelSize(QSize designSize) const;
 
     // Runs once per load, after the controls are built and before the window is shown.
     virtual void Form_Load() {}
@@ -39,4 +50,6 @@ protected:
 
 private:
     ScreenId m_id;
+    DesignScale m_scale;
+    bool m_fills = false;
 };

@@ -2,6 +2,10 @@
 
 #include "core/Modulo1.h"
 
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <memory>
 
 ScreenRegistry::ScreenRegistry(Modulo1 &module, Factory factory)
@@ -26,11 +30,25 @@ void ScreenRegistry::show(ScreenId id)
         // Until its load has run to its end the window belongs to nobody: a load that fails
         // leaves no half-built screen behind.
         std::unique_ptr<Screen> window(m_factory(id));
+        if (m_fillAlways || m_module.settings.schermoIntero)
+            window->fillScreen(targetScreen());
         window->Form_Load();
         slot.window = window.release();
         ++slot.loads;
     }
-    slot.window->show();
+    if (slot.window->fillsScreen())
+        slot.window->showFullScreen();
+    else
+        slot.window->show();
+}
+
+QScreen *ScreenRegistry::targetScreen() const
+{
+    for (const Slot &slot : m_slots)
+        if (slot.window)
+            return slot.window->screen();
+    QScreen *under = QGuiApplication::screenAt(QCursor::pos());
+    return under ? under : QGuiApplication::primaryScreen();
 }
 
 void ScreenRegistry::unload(ScreenId id)
@@ -53,8 +71,8 @@ int ScreenRegistry::loadedCount() const
     return n;
 }
 
-qreal ScreenRegistry::devicePixelRatio(ScreenId id) const
+QSize ScreenRegistry::pixelSize(ScreenId id, QSize designSize) const
 {
     const Screen *window = loaded(id);
-    return window ? window->devicePixelRatioF() : 1.0;
+    return window ? window->pixelSize(designSize) : designSize;
 }

@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+class QScreen;
+
 #include <array>
 #include <functional>
 
@@ -22,12 +24,17 @@ public:
     ScreenRegistry(const ScreenRegistry &) = delete;
     ScreenRegistry &operator=(const ScreenRegistry &) = delete;
 
+    // Every window fills its screen whatever the folder's settings say: the command line's
+    // choice for a whiteboard, given by the program's entry before Main.
+    void fillScreensAlways(bool always) { m_fillAlways = always; }
+
+    // A new window fills its screen when the folder's settings or the command line ask for it.
     void show(ScreenId id) override;
     // Hides the screen's window at once and destroys it with its controls as soon as the running
     // event handler has returned, so a handler of that very window can go on to its end.
     void unload(ScreenId id) override;
     int loadedCount() const override;
-    qreal devicePixelRatio(ScreenId id) const override;
+    QSize pixelSize(ScreenId id, QSize designSize) const override;
 
     Screen *loaded(ScreenId id) const;
     bool created(ScreenId id) const { return m_slots[index(id)].created; }
@@ -40,9 +47,13 @@ private:
         QPointer<Screen> window;
     };
     static std::size_t index(ScreenId id) { return static_cast<std::size_t>(id); }
+    // The screen a new window fills: the one of the window it replaces, or at start-up the one
+    // under the pointer.
+    QScreen *targetScreen() const;
 
     Modulo1 &m_module;
     DoubleClickGuard m_doubleClicks;
     Factory m_factory;
+    bool m_fillAlways = false;
     std::array<Slot, static_cast<std::size_t>(ScreenId::Count)> m_slots;
 };

@@ -1,8 +1,10 @@
 // The run's rules: the word list, the teacher's files, the draws, the paths and start-up.
 
 #include "core/SafeFile.h"
+#include "core/Settings.h"
 #include "core/WordList.h"
 #include "screens/FormAvvio.h"
+#include "tests/support/TestPictures.h"
 #include "tests/support/TestProgram.h"
 #include "ui/PictureBox.h"
 
@@ -12,6 +14,22 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Settings from keys and values given as "scelte=3 voce=no".
+Settings settingsOf(const QByteArray &pairs)
+{
+    return parseSettings("[esercizi]\n" + QByteArray(pairs).replace(' ', '\n')).settings;
+}
+
+// Settings as the keys that differ from their defaults, "scelte=3 voce=no".
+QByteArray pairsOf(const Settings &settings)
+{
+    return writeSettings(settings).replace("[esercizi]\r\n", "").replace("\r\n", " ").trimmed();
+}
+
+} // namespace
 
 class TestCore : public QObject {
     Q_OBJECT
@@ -68,6 +86,105 @@ private slots:
         const WordList list = parseWordList(bytes);
         QTEST(list.cause, "cause");
         QTEST(list.words, "words");
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("pairs"); // the settings read, as their keys that differ
+        QTest::addColumn<QString>("cause");    // empty when the file can be used
+        const auto row = [](const char *name, const QByteArray &bytes, const char *pairs,
+                            const QString &cause = {}) {
+            QTest::addRow("%s", name) << bytes << QByteArray(pairs) << cause;
+        };
+        row("byte-order mark, CR LF, comments",
+            "\xEF\xBB\xBF[esercizi]\r\n; Marco\r\n# 2B\r\nscelte=4\r\n", "scelte=4");
+        row("every key, sì for si, any letter case, blanks around",
+            "[Esercizi]\n scelte = 2 \nscrittura=MAIUSCOLO\nschermo=intero\nsegnale-acustico=no\n"
+            "punteggio=no\nvoce=no\nascolto=sì",
+            "scelte=2 scrittura=maiuscolo schermo=intero segnale-acustico=no punteggio=no voce=no "
+            "ascolto=si");
+        row("outside the section and unknown keys skipped",
+            "scelte=2\n[altro]\nscelte=3\nqualunque cosa\n[esercizi]\ncolore=blu\n", "");
+        row("key given twice", "[esercizi]\nscelte=4\n[altro]\n[esercizi]\nscelte=4\n", "",
+            "riga 5: «scelte» è già data alla riga 2 (ogni impostazione si scrive una volta sola)");
+        row("line without a value", "[esercizi]\r\nscelte 4\r\n", "",
+            "riga 2: «scelte 4» non è un'impostazione (si scrive chiave=valore)");
+        row("not UTF-8", "; perch\xE9\n[esercizi]\n", "",
+            "riga 1: il testo non è in UTF-8 (salvare il file come UTF-8)");
+    }
+
+    void settings()
+    {
+        QFETCH(QByteArray, bytes);
+        const SettingsFile file = parseSettings(bytes);
+        QTEST(file.cause, "cause");
+        QTEST(pairsOf(file.settings), "pairs");
+    }
+
+    void settingsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("pairs"); // the settings saved
+        QTest::addColumn<QByteArray>("old");   // the file before
+        QTest::addColumn<QByteArray>("saved");
+        const auto row = [](const char *name, const char *pairs, const QByteArray &old,
+                            const QByteArray &saved) {
+            QTest::addRow("%s", name) << QByteArray(pairs) << old << saved;
+        };
+        row("a new file: what differs, in the keys' order", "ascolto=si punteggio=si scelte=3", "",
+            "[esercizi]\r\nscelte=3\r\nascolto=si\r\n");
+        row("what it does not know kept; a key changed in place, one gone, one added",
+            "scelte=2 voce=no",
+            "\xEF\xBB\xBF; nota\n[altro]\nx=1\n[esercizi]\n# per Marco\nscelte=4\nfuturo=7\n"
+            "punteggio=no\n\n[fine]\ny=2\n",
+            "\xEF\xBB\xBF; nota\n[altro]\nx=1\n[esercizi]\n# per "
+            "Marco\nscelte=2\nfuturo=7\nvoce=no\n\n"
+            "[fine]\ny=2\n");
+        row("no section: one at the end, in the file's line ends", "schermo=intero",
+            "; solo un commento\r\n", "; solo un commento\r\n\r\n[esercizi]\r\nschermo=intero\r\n");
+        row("a value of a newer version not written back", "", "[esercizi]\nscelte=5\n",
+            "[esercizi]\n");
+    }
+
+    void settingsWritten()
+    {
+        QFETCH(QByteArray, pairs);
+        QFETCH(QByteArray, old);
+        const Settings settings = settingsOf(pairs);
+        const QByteArray saved = writeSettings(settings, old);
+        QTEST(saved, "saved");
+        QVERIFY(parseSettings(saved).settings == settings);
+    }
+
+    void enoughWords_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("pairs");
+        QTest::addColumn<QString>("message"); // empty when the exercises open
+        const QStringList alike{"città", "Città", "cane", "sole", "luna", "casa"};
+        const QString list = "L'elenco delle parole (lista.txt)";
+        QTest::addRow("as written, six entries") << alike << QByteArray() << QString();
+        QTest::addRow("in capitals, two alike")
+            << alike << QByteArray("scrittura=maiuscolo")
+            << list
+                   + ", scritto in maiuscolo, contiene solo 5 parole diverse: per gli esercizi ne "
+                     "servono almeno sei.";
+        QTest::addRow("four choices, three words")
+            << alike.mid(3) << QByteArray("scelte=4")
+            << list + " contiene solo 3 parole: per gli esercizi ne servono almeno quattro.";
+    }
+
+    void enoughWords()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QByteArray, pairs);
+        ScriptedPlatform platform;
+        TestProgram m(platform);
+        m.listFile = "lista.txt";
+        m.settings = settingsOf(pairs);
+        for (const QString &w : words)
+            m.Parole.at(std::size_t(++m.NumParole)) = w;
+        QTEST(m.exercisesPossible() ? QString() : m.tooFewWordsMessage(), "message");
     }
 
     void files_data()
@@ -207,9 +324,10 @@ private slots:
         QTest::addColumn<int>("words");
         QTest::addColumn<QStringList>("removed"); // from the folder
         QTest::addColumn<QString>("report");      // {dir}: the folder
+        QTest::addColumn<QByteArray>("settings"); // diveva.ini, or "DIVEVA.INI/": a folder
         const auto row = [](const char *name, int words, const QStringList &removed,
-                            const QString &report) {
-            QTest::addRow("%s", name) << words << removed << report;
+                            const QString &report, const QByteArray &settings = {}) {
+            QTest::addRow("%s", name) << words << removed << report << settings;
         };
         const QString list =
             "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
@@ -227,6 +345,15 @@ private slots:
         for (const QString &picture : gone.mid(0, 20))
             twenty += "\n{dir}/" + picture + ": file non trovato";
         row("21 pictures missing", 30, gone, twenty + "\n... e un'altra");
+        const QString settings =
+            "Impossibile leggere le impostazioni dell'esercizio.\n\nFile: {dir}/";
+        row("a setting's value outside its table", 8, {},
+            settings
+                + "diveva.ini\nCausa: riga 3: «si» non è un valore di «scrittura» (valori "
+                  "ammessi: come-elenco, maiuscolo, minuscolo).",
+            "; per la classe 2B\r\n[esercizi]\r\nscrittura=si\r\n");
+        row("a folder named as the settings in capitals", 8, {},
+            settings + "DIVEVA.INI\nCausa: è una cartella, non un file.", "DIVEVA.INI/");
     }
 
     void startUpFailures()
@@ -234,10 +361,15 @@ private slots:
         QFETCH(int, words);
         QFETCH(QStringList, removed);
         QFETCH(QString, report);
+        QFETCH(QByteArray, settings);
         TestFolder folder;
         folder.writeWords(numberedWords(words));
         for (const QString &file : removed)
             QVERIFY(QFile::remove(folder.path() + '/' + file));
+        if (settings.endsWith('/'))
+            QVERIFY(QDir(folder.path()).mkdir(settings));
+        else if (!settings.isEmpty())
+            QVERIFY(writeFile(folder.path() + "/diveva.ini", settings));
         ScriptedPlatform platform;
         TestProgram m(platform);
         try {

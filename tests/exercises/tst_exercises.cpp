@@ -6,13 +6,17 @@
 #include "ui/PictureBox.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
 
 // A run with an exercise open, and what the tests look at on it.
 struct Session : TestRun {
-    explicit Session(const QStringList &words) : TestRun(words) {}
+    explicit Session(const QStringList &words, const QByteArray &settings = {})
+        : TestRun(words, {}, AsUsual, settings)
+    {
+    }
     Exercise *enter(ScreenId exercise, const QList<float> &draws = {})
     {
         open(id = exercise, draws);
@@ -29,14 +33,24 @@ struct Session : TestRun {
             return nullptr;
         return t() ? static_cast<QWidget *>(t()->Label1[i]) : t2()->Image1[i];
     }
-    // The number of the picture or word in each slot, and of the one asked (words "parolaN").
+    // The number of the picture or word in each slot ("-" where the slot is hidden), and of the
+    // one asked (words "parolaN").
     QStringList shown() const
     {
         QStringList n;
         for (int i = 0; i < Exercise::Slots; ++i)
-            n << (t() ? t()->Label1[i]->text().mid(6)
-                      : QString::number(TestFolder::pictureNumberOf(t2()->Image1[i]->picture())));
+            n << (slot(QString::number(i))->isHidden() ? "-"
+                  : t()                                ? t()->Label1[i]->text().mid(6)
+                        : QString::number(TestFolder::pictureNumberOf(t2()->Image1[i]->picture())));
         return n;
+    }
+    QString captions() const // the words as shown: the six captions, or the word asked
+    {
+        QStringList words;
+        for (const ClickLabel *l :
+             screen<Exercise>(id)->findChildren<ClickLabel *>(QRegularExpression("^Label1")))
+            words << l->text();
+        return words.join(',');
     }
     QString asked() const
     {
@@ -60,8 +74,9 @@ struct Session : TestRun {
 using enum ScreenId; // hides the classes of the same names from here on
 
 // A screen, the words, the first draws (then random ones), the user's steps with the checks (see
-// answers()), and what follows: count labels and lights | counts at each beep | new questions.
-using Script = std::tuple<int, QStringList, QList<float>, QString, QString>;
+// answers()), and what follows: count labels and lights | counts at each beep | new questions;
+// then the folder's settings.
+using Script = std::tuple<int, QStringList, QList<float>, QString, QString, QByteArray>;
 
 class TestExercises : public QObject {
     Q_OBJECT
@@ -76,9 +91,9 @@ void TestExercises::answers_data()
     QTest::addColumn<Script>("script");
     const auto row = [](const char *name, ScreenId s, const QByteArray &script,
                         const char *expected, QList<float> draws = {},
-                        QStringList words = numberedWords(10)) {
+                        QStringList words = numberedWords(10), const QByteArray &settings = {}) {
         QTest::addRow("%s, %s", name, s == FormTrova ? "picture to word" : "word to picture")
-            << Script{int(s), words, draws, script, expected};
+            << Script{int(s), words, draws, script, expected, settings};
     };
     const char *const none = "[0][0] sino |  | 0";
     const QByteArray idle = "window IconaSi IconaNo Label2 Label3 EtichettaEsatti EtichettaErrati ";
@@ -119,13 +134,39 @@ void TestExercises::answers_data()
     row("an empty word keeps its slot", FormTrova, "4", "[ 1][0] si | 1/0 | 1",
         {0.2f, 0.7f, 0.0f, 0.3f, 0.45f, 0.6f, 0.75f},
         {"mela", "", "cane", "sole", "luna", "casa", "treno"});
+
+    // Fewer choices: word 3, the right place drawn among those used (r x choices), one draw for
+    // each other place; the unused places take no click and no key.
+    const QByteArray esercizi = "[esercizi]\r\n";
+    for (ScreenId s : {FormTrova, FormTrova2})
+        row("two choices: the outer places of the upper row", s,
+            "slots:7,-,3,-,-,- 1 key:2 key:5 key:1 key:3", "[ 1][ 1] si | 0/1 1/1 | 1",
+            {0.25f, 0.5f, 0.65f}, numberedWords(10), esercizi + "scelte=2");
+    row("three choices: the upper row", FormTrova, "slots:1,10,3,-,-,- key:4 key:3",
+        "[ 1][0] si | 1/0 | 1", {0.25f, 0.7f, 0.0f, 0.95f}, numberedWords(10),
+        esercizi + "scelte=3");
+    row("four choices: the corners, in capitals", FormTrova2,
+        "slots:1,-,5,3,-,9 captions:PAROLA3 key:2 key:5 key:6", "[0][ 1] no | 0/1 | 0",
+        {0.25f, 0.6f, 0.0f, 0.45f, 0.85f}, numberedWords(10),
+        esercizi + "scelte=4\nscrittura=maiuscolo");
+    // «città» and «Città» read alike in capitals: word 2 is drawn again. Judged as shown.
+    row("capitals", FormTrova, "captions:CITTÀ,CANE,SOLE,LUNA,CASA,MARE 0", "[ 1][0] si | 1/0 | 1",
+        {0.0f, 0.0f, 0.15f, 0.3f, 0.45f, 0.6f, 0.75f, 0.9f},
+        {"città", "Città", "cane", "sole", "luna", "casa", "mare"},
+        esercizi + "scrittura=maiuscolo");
+    row("without the score, counted all the same", FormTrova,
+        "wrong right hidden:Label2,Label3,EtichettaEsatti,EtichettaErrati,IconaSi,IconaNo,"
+        "cmdAzzera",
+        "[ 1][ 1]  | 0/1 1/1 | 1", {}, numberedWords(10), esercizi + "punteggio=no");
+    row("without the beep", FormTrova2, "wrong right cmdAzzera", "[0][0] si |  | 1", {},
+        numberedWords(10), esercizi + "segnale-acustico=no");
 }
 
 void TestExercises::answers()
 {
     QFETCH(Script, script);
-    auto [screen, words, draws, steps, expected] = script;
-    Session s(words);
+    auto [screen, words, draws, steps, expected, settings] = script;
+    Session s(words, settings);
     Exercise *w = s.enter(ScreenId(screen), draws << 0.5f); // one more, to see it left over
     QStringList beeps;
     s.platform.onBeep = [&] { beeps << QStringLiteral("%1/%2").arg(s.m.Esatti).arg(s.m.Errati); };
@@ -140,6 +181,11 @@ void TestExercises::answers()
             else // every draw given taken, and no more
                 QCOMPARE(s.platform.randoms.size(), 1);
             QCOMPARE(n.join(','), how == "six" ? "1,2,3,4,5,6" : what);
+        } else if (how == "captions") {
+            QCOMPARE(s.captions(), what);
+        } else if (how == "hidden") {
+            for (const QString &name : what.split(','))
+                QVERIFY2(w->findChild<QWidget *>(name)->isHidden(), qPrintable(name));
         } else if (how == "double") { // what Qt delivers: press, release, double-click, release
             QTest::mouseClick(target, Qt::LeftButton);
             QTest::mouseDClick(target, Qt::LeftButton);
@@ -162,7 +208,7 @@ void TestExercises::answers()
     }
     QCOMPARE(QStringLiteral("%1 | %2 | %3")
                  .arg(s.board(), beeps.join(' '))
-                 .arg(s.platform.loads / (w->id() == FormTrova ? 1 : Exercise::Slots)),
+                 .arg(s.platform.loads / (w->id() == FormTrova ? 1 : s.m.settings.scelte)),
              expected);
 }
 

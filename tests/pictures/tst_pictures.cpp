@@ -84,7 +84,7 @@ private slots:
             tooLarge + "30000 x 30000 pixel, al massimo 250 milioni di pixel)");
         row("progressive claims 12000 x 12000, budget 128 MiB",
             fixture("progressive-claims-12000x12000.bin"),
-            tooLarge + "12000 x 12000 pixel: per mostrarla servirebbero 428" + by128, true, 128);
+            tooLarge + "12000 x 12000 pixel: per mostrarla servirebbero 448" + by128, true, 128);
         row("PNG claims 10000 x 10000, budget 128 MiB", fixture("claims-10000x10000.png"),
             tooLarge + "10000 x 10000 pixel: per mostrarla servirebbero 763" + by128, true, 128);
         // Ends as a whole file does: only the decoder sees it.
@@ -137,6 +137,24 @@ private slots:
         for (QSize box : boxes)
             QVERIFY(cache.load(path, box).image == decodePicture(path, box).image);
         QCOMPARE(cache.decodeCount(), 1);
+    }
+
+    void memoryCap()
+    {
+        // Past the cap, the pictures used least recently leave memory: here two fit.
+        TestFolder folder;
+        folder.writePictures(3);
+        PictureCache cache(1, {}, 90000);
+        const auto load = [&](int n) {
+            const QString path = folder.path() + QStringLiteral("/jpg/%1.jpg").arg(n);
+            return TestFolder::pictureNumberOf(cache.load(path, QSize(100, 100)).image);
+        };
+        QCOMPARE(load(1) + load(2) + load(1) + load(3), 7); // 2 goes, used less recently than 1
+        QCOMPARE(cache.heldBytes(), 80000);
+        QCOMPARE(load(1), 1);
+        QCOMPARE(cache.decodeCount(), 3); // 1 still held
+        QCOMPARE(load(2), 2);
+        QCOMPARE(cache.decodeCount(), 4);
     }
 
     void cacheFollowsTheFolder()

@@ -1,7 +1,10 @@
 #include "tests/support/TestProgram.h"
 #include "ui/Button.h"
+#include "ui/PictureBox.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QScreen>
 #include <QTest>
 
 using enum ScreenId;
@@ -23,10 +26,12 @@ QString showing(const TestRun &run)
 } // namespace
 
 // A control of the fixed design (the window itself by its screen's name): screen, name, place,
-// caption or window title, "font points [bold]"; a null text is not checked.
-using Control = std::tuple<int, QString, QRect, QString, QString>;
-// A screen, a user's action on it, what follows.
-using Step = std::tuple<int, QString, QString>;
+// caption or window title, "font points [bold]"; a null text is not checked. Then the screen of
+// tests/screens/screens.json that the windows fill ("1920x1080@2": its size and device pixel
+// ratio), or none for the design's own window.
+using Control = std::tuple<int, QString, QRect, QString, QString, QString>;
+// A screen, a user's action on it, what follows, the folder's settings.
+using Step = std::tuple<int, QString, QString, QByteArray>;
 
 class TestScreens : public QObject {
     Q_OBJECT
@@ -41,9 +46,10 @@ void TestScreens::design_data()
 {
     QTest::addColumn<Control>("control");
     const auto row = [](ScreenId s, const QString &name, QRect rect, const char *text = nullptr,
-                        const char *font = nullptr) {
-        QTest::addRow("%s %s", names[int(s)], qPrintable(name))
-            << Control{int(s), name, rect, QString(text), QString(font)};
+                        const char *font = nullptr, const char *fills = "") {
+        QTest::addRow("%s %s%s%s", names[int(s)], qPrintable(name), *fills ? " filling " : "",
+                      fills)
+            << Control{int(s), name, rect, QString(text), QString(font), QString(fills)};
     };
     const QRect window(0, 0, 632, 453);
     const char *const arial14 = "Arial 14.25 bold", *arial15 = "Arial 15.75 bold";
@@ -80,13 +86,36 @@ void TestScreens::design_data()
         row(s, "EtichettaEsatti", {144, 16, 57, 33}, "0", arial15);
         row(s, "EtichettaErrati", {144, 64, 57, 33}, "0", arial15);
     }
+    // The whole design scaled by one factor and centred, fonts with it, pictures read at their
+    // boxes' pixels: twice the design on the whiteboard (from the folder's settings), 2.384 on
+    // the 4K panel (from the command line), whose pictures have twice the pixels of their boxes.
+    const char *const board = "1264x1000", *panel = "1920x1080@2";
+    row(FormTrova2, "FormTrova2", {0, 0, 1264, 1000}, nullptr, nullptr, board);
+    row(FormTrova, "Image1", {16, 303, 306, 322}, nullptr, nullptr, board);
+    row(FormTrova2, "Label1", {16, 511, 258, 66}, nullptr, "MS Sans Serif 36 bold", board);
+    row(FormTrova, "IconaSi", {944, 95, 130, 130}, "", nullptr, board);
+    row(FormTrova2, "FormTrova2", {0, 0, 1920, 1080}, nullptr, nullptr, panel);
+    row(FormTrova, "Image1", {225, 305, 365, 384}, nullptr, nullptr, panel);
+    row(FormTrova2, "Label1", {225, 553, 308, 79}, nullptr, "MS Sans Serif 42.9139 bold", panel);
+    row(FormMenu, "Command4", {645, 248, 746, 117}, nullptr, "Arial 33.9735 bold", panel);
 }
 
 void TestScreens::design()
 {
     QFETCH(Control, control);
-    const auto &[screen, name, rect, text, font] = control;
-    TestRun run(numberedWords(8));
+    const auto &[screen, name, rect, text, font, fills] = control;
+    QScreen *target = nullptr; // the windows open on the screen under the pointer
+    for (QScreen *s : QGuiApplication::screens())
+        if (fills.startsWith(
+                QStringLiteral("%1x%2").arg(s->size().width()).arg(s->size().height())))
+            target = s;
+    QVERIFY(fills.isEmpty() || target);
+    QCursor::setPos(target ? target->geometry().center() : QPoint(0, 0));
+    const qreal pixels = fills.contains('@') ? fills.section('@', 1).toDouble() : 1.0;
+    TestRun run(numberedWords(8), {}, TestRun::AsUsual,
+                fills.isEmpty() ? ""
+                : pixels > 1    ? "--schermo-intero"
+                                : "[esercizi]\nschermo=intero\n");
     if (screen) // the others through the menu
         run.open(ScreenId(screen));
     Screen *w = run.m.registry.loaded(ScreenId(screen));
@@ -96,6 +125,12 @@ void TestScreens::design()
     w->resize(900, 700); // nothing moves: there is no layout
     QCoreApplication::processEvents();
     QCOMPARE(c == w ? client : c->geometry(), rect);
+    if (target)
+        QCOMPARE(w->screen(), target);
+    if (auto *box = qobject_cast<PictureBox *>(c)) { // read ahead at that size too
+        QCOMPARE(box->picture().size(), rect.size() * pixels);
+        QVERIFY(!screen || run.platform.preparedSizes.contains(box->picture().size()));
+    }
     if (!text.isNull())
         QCOMPARE(c->property(c == w ? "windowTitle" : "text").toString(), text);
     const QFont f = c->font();
@@ -103,9 +138,10 @@ void TestScreens::design()
         QCOMPARE(f.family() + ' ' + QString::number(f.pointSizeF()) + (f.bold() ? " bold" : ""),
                  font);
     if (auto *b = qobject_cast<QPushButton *>(c)) // the whole caption shows, or the light
-        QVERIFY(
-            QFontMetrics(f).size(Qt::TextShowMnemonic, b->text()).width() < b->width() - 4
-            && (!b->text().isEmpty() || (b->iconSize() == QSize(32, 32) && !b->icon().isNull())));
+        QVERIFY(QFontMetrics(f).size(Qt::TextShowMnemonic, b->text()).width() < b->width() - 4
+                && (!b->text().isEmpty()
+                    || (b->iconSize() == QSize(32, 32) * (rect.width() / 65)
+                        && b->icon().actualSize(b->iconSize()) == b->iconSize())));
 }
 
 void TestScreens::navigation_data()
@@ -114,15 +150,18 @@ void TestScreens::navigation_data()
     // [, the answer]. What follows: shown after | shown at each beep | questions and messages |
     // end status | windows left.
     QTest::addColumn<Step>("step");
-    const auto row = [](ScreenId from, const char *action, const QByteArray &expected) {
+    const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
+                        const QByteArray &settings = {}) {
         QTest::addRow("%s %s", names[int(from)], action)
-            << Step{int(from), action, QString::fromUtf8(expected)};
+            << Step{int(from), action, QString::fromUtf8(expected), settings};
     };
     for (const char *action : {"window", "Label1", "Image1_0", "Image1_1", "Image1_2", "Image1_3"})
         row(FormAvvio, action, "FormMenu |  |  | -1 | 1");
     // The beep comes once the exercise shows and the menu is gone.
     row(FormMenu, "Command2", "FormTrova | FormTrova |  | -1 | 1");
     row(FormMenu, "Command4", "FormTrova2 | FormTrova2 |  | -1 | 1");
+    row(FormMenu, "Command4, without the beep", "FormTrova2 |  |  | -1 | 1",
+        "[esercizi]\nsegnale-acustico=no");
     const char *exit = "FormMenu |  | Vuoi uscire dal programma? | ";
     row(FormMenu, "Command1, No", QByteArray(exit) + "-1 | 1");
     row(FormMenu, "Return, Yes", QByteArray(exit) + "0 | 1");
@@ -146,10 +185,10 @@ void TestScreens::navigation_data()
 void TestScreens::navigation()
 {
     QFETCH(Step, step);
-    auto [from, action, expected] = step;
+    auto [from, action, expected, settings] = step;
     const int words = action.contains(':') ? action.section(' ', 0, 0).toInt() : 8;
     TestRun run(numberedWords(words), {},
-                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual);
+                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
     action = action.section(": ", -1);
     if (from)
         run.open(ScreenId(from));

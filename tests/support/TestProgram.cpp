@@ -4,6 +4,7 @@
 #include "pictures/PictureDecoder.h"
 #include "screens/FormAvvio.h"
 #include "screens/FormMenu.h"
+#include "tests/support/TestPictures.h"
 #include "ui/Button.h"
 #include "ui/ClickLabel.h"
 
@@ -12,9 +13,14 @@
 #include <QImage>
 #include <QTest>
 
-TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names)
+TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
+                 const QByteArray &settings)
 {
     folder.writeWords(words);
+    if (settings == "--schermo-intero")
+        m.registry.fillScreensAlways(true);
+    else if (!settings.isEmpty())
+        writeFile(folder.path() + QStringLiteral("/diveva.ini"), settings);
     if (names == WindowsNames) {
         QDir dir(folder.path());
         dir.rename(QStringLiteral("lista.txt"), QStringLiteral("LISTA.TXT"));

@@ -114,10 +114,13 @@ inline QStringList numberedWords(int count)
 }
 
 // A whole run: a folder with these words and a flat-colour picture each, the scripted platform
-// (its first random values given), and the program started by Main on the start screen.
+// (its first random values given), and the program started by Main on the start screen. Settings
+// given are written as the folder's diveva.ini; "--schermo-intero" asks for full screen as the
+// command line does.
 struct TestRun {
     enum Names { AsUsual, WindowsNames }; // LISTA.TXT, JPG/N.JPG
-    explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual);
+    explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual,
+                     const QByteArray &settings = {});
     ~TestRun();
 
     template <class T>
