@@ -85,8 +85,10 @@ HeicImage decodeHeic(const QByteArray &data, int smallest, DecodeBudget &budget)
     }
     out.memory = budget.reserve(pixels * HeicBytesPerPixel);
     heif_image *rawImage = nullptr;
+    // Four bytes a pixel, the fourth 255 as libheif writes it where the picture has no alpha: a
+    // format Qt's smooth scaling takes as it is, where three bytes would be copied into four.
     error = heif_decode_image(rawHandle, &rawImage, heif_colorspace_RGB,
-                              heif_chroma_interleaved_RGB, nullptr);
+                              heif_chroma_interleaved_RGBA, nullptr);
     if (error.code != heif_error_Ok) {
         out.cause = failed(error);
         return out;
@@ -96,7 +98,7 @@ HeicImage decodeHeic(const QByteArray &data, int smallest, DecodeBudget &budget)
         heif_image_get_plane_readonly(rawImage, heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(rawImage, heif_channel_interleaved);
     const int height = heif_image_get_height(rawImage, heif_channel_interleaved);
-    if (!pixelData || width <= 0 || height <= 0) {
+    if (!pixelData || width <= 0 || height <= 0 || stride < 4 * width) {
         heif_image_release(rawImage);
         out.cause = QStringLiteral("non è un'immagine HEIC valida");
         return out;
@@ -104,7 +106,7 @@ HeicImage decodeHeic(const QByteArray &data, int smallest, DecodeBudget &budget)
     // libheif's pixels, not a copy of them: the picture is released with the last QImage that
     // shares it.
     out.image = QImage(
-        pixelData, width, height, stride, QImage::Format_RGB888,
+        pixelData, width, height, stride, QImage::Format_RGBX8888,
         [](void *image) { heif_image_release(static_cast<heif_image *>(image)); }, rawImage);
     return out;
 }
