@@ -375,6 +375,11 @@ private slots:
         drop.setUrls(files);
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
+        // An import that lasts shows its progress dialog, which keeps the offscreen platform's
+        // focus until it goes: the keys below go to the window again.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
 
         // The camera's picture gets its word, typed in place.
         w.view()->setCurrentIndex(w.table()->index(2, EntryTable::WordColumn));
