@@ -1,0 +1,263 @@
+// The teacher's voices: every kind of voice file through the decoder; the store against a
+// changing folder and its workers; the player without a sound server and with one.
+
+#include "tests/support/TestPictures.h"
+#include "tests/support/TestSounds.h"
+#include "voices/VoiceDecoder.h"
+#include "voices/VoicePlayer.h"
+#include "voices/VoiceStore.h"
+
+#include <gst/gst.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+const int Rate = VoiceFormat::SampleRate;
+
+// tests/voices/fixtures/README.md says how each was made.
+QByteArray fixture(const QString &name) { return fileBytes(QFINDTESTDATA("fixtures/" + name)); }
+
+// A PulseAudio server of the test's own with one null sink, "voci", and a recording of that
+// sink's monitor at the voices' rate; both end with the object. As root PulseAudio warns, but
+// runs: outside --system mode it needs only a home and a runtime folder of its own.
+struct NullSinkServer {
+    NullSinkServer()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+            env.insert(name, dir.path());
+        server.setProcessEnvironment(env);
+        server.start("pulseaudio",
+                     {"-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
+                      "--log-target=stderr", "--load=module-null-sink sink_name=voci rate=48000",
+                      "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
+    }
+    ~NullSinkServer()
+    {
+        for (QProcess *p : {&monitor, &server}) {
+            p->terminate();
+            if (!p->waitForFinished(5000))
+                p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+    QString pactl(const QStringList &args)
+    {
+        QProcess p;
+        p.start("pactl", QStringList{"--server=unix:" + socket} + args);
+        return p.waitForFinished(10000) && p.exitCode() == 0 ? p.readAllStandardOutput() : "";
+    }
+    // The monitor's sound so far, a letter each 20 ms: '.' silence, 'a' the quiet clip, 'B' the
+    // loud one, nothing for a window across a change.
+    QString heard()
+    {
+        recorded += monitor.readAllStandardOutput();
+        QString letters;
+        for (int ms = 0; ms + 20 <= recorded.size() * 1000 / 2 / Rate; ms += 20) {
+            const double level = rmsOf(recorded, Rate, ms, ms + 20);
+            letters += level < 0.01                  ? "."
+                       : level > 0.05 && level < 0.1 ? "a"
+                       : level > 0.3                 ? "B"
+                                                     : "";
+        }
+        return letters;
+    }
+    QTemporaryDir dir;
+    const QString socket = dir.filePath("native");
+    QProcess server, monitor;
+    QByteArray recorded;
+};
+
+} // namespace
+
+class TestVoices : public QObject {
+    Q_OBJECT
+private slots:
+    void decode_data()
+    {
+        QTest::addColumn<QString>("name");       // of the file
+        QTest::addColumn<QByteArray>("bytes");   // "tone.*": a fixture
+        QTest::addColumn<QStringList>("hidden"); // GStreamer features missing for the row
+        QTest::addColumn<QString>("cause");
+        const QByteArray m4a = fixture("tone.m4a");
+        const QString damaged = "il file audio è danneggiato o incompleto";
+        QTest::newRow("WAV, stereo") << "1.wav" << fixture("tone.wav") << QStringList() << "";
+        QTest::newRow("Ogg Vorbis") << "1.ogg" << fixture("tone.ogg") << QStringList() << "";
+        QTest::newRow("Ogg Opus") << "1.opus" << fixture("tone.opus") << QStringList() << "";
+        QTest::newRow("MP3") << "1.mp3" << fixture("tone.mp3") << QStringList() << "";
+        QTest::newRow("M4A, AAC") << "1.m4a" << m4a << QStringList() << "";
+        QTest::newRow("WAV named .mp3") << "1.mp3" << fixture("tone.wav") << QStringList() << "";
+        QTest::newRow("empty") << "1.ogg" << QByteArray() << QStringList() << "il file è vuoto";
+        QTest::newRow("text") << "1.mp3" << QByteArray("Non è una voce.\n").repeated(20)
+                              << QStringList() << "non è un file audio";
+        QTest::newRow("a picture") << "1.ogg" << jpegBytes(noisyImage({64, 48}, 1), 90)
+                                   << QStringList() << "non è un file audio";
+        // Its index is at the end, after the sound: cut short, the file has none.
+        QTest::newRow("M4A cut short")
+            << "1.m4a" << m4a.left(m4a.size() / 2) << QStringList() << damaged;
+        // Its chunk offsets point past the end of the bytes: GStreamer waits there for more.
+        QTest::newRow("M4A, its index shifted")
+            << "1.m4a" << QByteArray(m4a).insert(m4a.indexOf("stco") + 4, QByteArray(49, 0))
+            << QStringList() << damaged;
+        QTest::newRow("M4A without gstreamer1.0-libav")
+            << "1.m4a" << m4a << QStringList{"avdec_aac", "avdec_aac_fixed"}
+            << "formato audio non supportato: per M4A (AAC) serve il pacchetto gstreamer1.0-libav";
+        QTest::newRow("21 s of sound in 18 KB") << "1.opus" << fixture("long.opus") << QStringList()
+                                                << "la voce è troppo lunga (più di 20 secondi)";
+    }
+
+    void decode()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, hidden);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(name), bytes));
+        QList<GstPluginFeature *> taken; // out of GStreamer's registry, as if never installed
+        gst_init(nullptr, nullptr);
+        for (const QString &feature : hidden) {
+            taken << gst_registry_lookup_feature(gst_registry_get(), qPrintable(feature));
+            QVERIFY(taken.last());
+            gst_registry_remove_feature(gst_registry_get(), taken.last());
+        }
+        const Voice voice = decodeVoiceFile(dir.filePath(name));
+        for (GstPluginFeature *f : taken)
+            gst_registry_add_feature(gst_registry_get(), f);
+        QTEST(voice.cause, "cause");
+        QCOMPARE(voice.pcm.isEmpty(), !voice.ok());
+        // Half a second of 440 Hz at half of full scale; MP3 and AAC add some tens of
+        // milliseconds of silence to a stream, and their filters some ripple.
+        if (voice.ok())
+            QVERIFY2(qAbs(voice.durationMs() - 500) <= 60
+                         && qAbs(rmsOf(voice.pcm, Rate, 100, 400) - 0.354) < 0.03,
+                     qPrintable(QString::number(voice.durationMs())));
+    }
+
+    // What happens to a voice's file after it was read ahead, and what the next use sees.
+    void storeFollowsTheFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("decodes"); // by the use after the change
+        QTest::addColumn<int>("ms");      // of the voice it gives
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("unchanged") << "" << 0 << 500 << "";
+        QTest::newRow("replaced by a longer take") << "tone.mp3" << 1 << 548 << "";
+        QTest::newRow("removed") << "remove" << 0 << 0 << "file non trovato";
+    }
+
+    void storeFollowsTheFile()
+    {
+        QFETCH(QString, change);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("1.opus");
+        QVERIFY(writeFile(path, fixture("tone.opus")));
+        VoiceStore store;
+        store.readAhead({path});
+        store.waitForReadAhead();
+        QCOMPARE(store.decodeCount(), 1);
+        if (change == "remove")
+            QVERIFY(QFile::remove(path));
+        else if (!change.isEmpty()) // by rename, as editors save
+            QVERIFY(writeFile(path + ".new", fixture(change))
+                    && ::rename(qPrintable(path + ".new"), qPrintable(path)) == 0);
+        const Voice voice = store.voice(path);
+        QTEST(voice.cause, "cause");
+        QTEST(int(store.durationMs(path)), "ms");
+        // A removed file is read directly for its cause, not held.
+        QTEST(store.decodeCount() - 1, "decodes");
+    }
+
+    void storeWaitsForADecode()
+    {
+        // The worker's decodes hold until the test lets them go. A question that asks for the
+        // voice being decoded waits for that decode rather than decoding it twice; stopping drops
+        // the queue and waits for the decode in progress.
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const QString name : {"opus", "ogg", "mp3"})
+            QVERIFY(
+                writeFile(paths.emplaceBack(dir.filePath("1." + name)), fixture("tone." + name)));
+        QSemaphore started, release;
+        std::atomic<int> calls{0};
+        VoiceStore store(1, [&](const QString &p) {
+            ++calls;
+            started.release();
+            release.acquire();
+            return decodeVoiceFile(p);
+        });
+        store.readAhead(paths);
+        started.acquire();
+        Voice asked;
+        std::thread question([&] { asked = store.voice(paths[0]); });
+        QTRY_VERIFY(store.waitingLoads() == 1 || calls.load() > 1);
+        std::thread ending([&] { store.stop(); });
+        QTRY_COMPARE(store.queuedCount(), 0);
+        release.release(3);
+        question.join();
+        ending.join();
+        QCOMPARE(calls.load(), 1);
+        QCOMPARE(asked.durationMs(), 500);
+        QCOMPARE(store.voice(paths[2]).durationMs(), 548);
+    }
+
+    void player()
+    {
+        // ctest runs this once with PULSE_SERVER naming a socket that does not exist, and once
+        // alone, where it starts a server of its own: a missing server or pulseaudio fails it.
+        const bool server = qEnvironmentVariable("PULSE_SERVER").isEmpty();
+        std::unique_ptr<NullSinkServer> sound;
+        if (server) {
+            sound = std::make_unique<NullSinkServer>();
+            QVERIFY2(sound->server.waitForStarted(10000), "install pulseaudio");
+            QTRY_VERIFY2_WITH_TIMEOUT(!sound->pactl({"info"}).isEmpty(), "no sound server", 20000);
+            qputenv("PULSE_SERVER", "unix:" + sound->socket.toUtf8());
+            sound->monitor.start("parec", {"-d", "voci.monitor", "--raw", "--channels=1",
+                                           "--rate=" + QString::number(Rate)});
+        }
+        VoicePlayer player;
+        QSignalSpy started(&player, &VoicePlayer::clipStarted);
+        const QByteArray quiet = sinePcm(8000, 0.1, Rate), loud = sinePcm(400, 0.5, Rate);
+        player.open();
+        if (!server) { // silent: the clip is dropped, nothing is reported
+            QTRY_COMPARE(player.state(), VoicePlayer::State::Silent);
+            player.play(loud);
+            player.close();
+            QCOMPARE(player.state(), VoicePlayer::State::Silent);
+            QCOMPARE(started.count(), 0);
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(player.state(), VoicePlayer::State::Open, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(sound->heard().count('.') >= 10, 20000);
+        const quint64 first = player.play(quiet);
+        QTRY_VERIFY_WITH_TIMEOUT(sound->heard().count('a') >= 10, 20000);
+        const quint64 second = player.play(loud);
+        // Silence after the loud clip, long enough for the quiet one to come back if it would.
+        QTRY_VERIFY_WITH_TIMEOUT(sound->heard().contains("B" + QString(20, '.')), 20000);
+        // Silence, the quiet clip stopped long before its end by the loud one, which plays whole,
+        // then silence.
+        const QString heard = sound->heard();
+        QVERIFY2(QRegularExpression("^\\.+a+B+\\.+$").match(heard).hasMatch()
+                     && heard.count('a') * 20 < 4000 && qAbs(heard.count('B') * 20 - 400) <= 40,
+                 qPrintable(heard));
+        QCOMPARE(started.count(), 2);
+        QCOMPARE(started[0][0].toULongLong(), first);
+        QCOMPARE(started[1][0].toULongLong(), second);
+        QVERIFY(started[1][1].toLongLong() > started[0][1].toLongLong());
+        // One stream all along, open between the clips, closed with the player.
+        QCOMPARE(sound->pactl({"list", "short", "sink-inputs"}).count('\n'), 1);
+        player.close();
+        QTRY_COMPARE(sound->pactl({"list", "short", "sink-inputs"}).count('\n'), 0);
+        QCOMPARE(player.state(), VoicePlayer::State::Closed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVoices)
+#include "tst_voices.moc"
