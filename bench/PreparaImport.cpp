@@ -7,6 +7,7 @@
 // decoding budget. Prints the figures; not a test.
 
 #include "bench/BenchPhotos.h"
+#include "core/TeacherFolder.h"
 #include "editor/EditorWindow.h"
 #include "editor/EntryTable.h"
 #include "editor/PictureExport.h"
@@ -225,9 +226,32 @@ int main(int argc, char *argv[])
     const int rows = window.table()->rowCount();
 
     QTemporaryDir out;
+    const double saveCpu0 = cpuSeconds();
     wall.restart();
     const bool saved = window.saveTo(out.path());
     const double saveMs = double(wall.nsecsElapsed()) / 1e6;
+    const double saveCpu = cpuSeconds() - saveCpu0;
+
+    // What the exercise program pays at start-up to judge a save that stopped, on the saved
+    // folder: with a journal of its 150 pictures left behind, and with none.
+    TeacherFolder folder(out.path());
+    SaveJournal journal;
+    journal.count = rows;
+    for (int i = 0; i < folderParts().size(); ++i) {
+        const QByteArray print = TeacherFolder::print(folder.fd(), folderParts()[i], rows);
+        journal.parts.append({i, folderParts()[i].name, print, print, {}});
+    }
+    const auto judged = [&folder] {
+        QElapsedTimer t;
+        t.start();
+        const bool mixed = folder.hasUnfinishedSave();
+        return mixed ? -1.0 : double(t.nsecsElapsed()) / 1e6;
+    };
+    const double judgedWithout = judged();
+    QFile left(out.filePath(".diveva-prepara/giornale"));
+    const bool written = left.open(QIODevice::WriteOnly) && left.write(journal.text()) > 0;
+    left.close();
+    const double judgedWith = written ? judged() : -1;
 
     std::printf("photos                  %d x %d px, %lld KB average, %d rows imported\n",
                 BenchPhotos::Width, BenchPhotos::Height, BenchPhotos::averageBytes(dir) / 1024,
@@ -239,7 +263,10 @@ int main(int argc, char *argv[])
     std::printf("import, CPU             %8.0f ms  (the wall time on idle cores: CPU / threads)\n",
                 importCpu * 1000);
     std::printf("longest pause of window %8lld ms\n", longestPause);
-    std::printf("save of the 150 rows    %8.0f ms  (%s)\n", saveMs, saved ? "saved" : "FAILED");
+    std::printf("save of the 150 rows    %8.0f ms  (%s), CPU %.0f ms\n", saveMs,
+                saved ? "saved" : "FAILED", saveCpu * 1000);
+    std::printf("judging a stopped save  %8.2f ms  with a journal left, %.3f ms without\n",
+                judgedWith, judgedWithout);
     std::printf("peak memory             %8ld MB\n", peakMegabytes());
 
     // The mixed import, into a new list: its peak against the memory before it and the budget.

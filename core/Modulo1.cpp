@@ -15,35 +15,44 @@ void Modulo1::Main()
 {
     Q_ASSERT(screens);
     Percorso = QDir::currentPath();
+    folder = TeacherFolder::workingDirectory(Percorso);
+    if (folder.hasUnfinishedSave())
+        platform.fatal(Messages::errorReport(
+            QStringLiteral("La cartella ha un salvataggio non finito."), Percorso,
+            QStringLiteral("«Diveva – prepara gli esercizi» si è fermato a metà mentre la salvava; "
+                           "aprendo la cartella con «Diveva – prepara gli esercizi» il "
+                           "salvataggio si completa")));
 
-    const QString path = resolveLetterCase(listPath());
-    listFile = path;
-    const FileContents file = readRegularFile(path, WordList::MaxFileBytes);
+    folder.resolveParts();
+    listFile = folder.shownPath(listPart());
+    const FileContents file = folder.readList();
     const QString failure = QStringLiteral("Impossibile leggere l'elenco delle parole.");
     if (!file.ok())
-        platform.fatal(Messages::errorReport(failure, path, file.cause));
+        platform.fatal(Messages::errorReport(failure, listFile, file.cause));
     const WordList list = parseWordList(file.data);
     if (!list.ok())
-        platform.fatal(Messages::errorReport(failure, path, list.cause));
+        platform.fatal(Messages::errorReport(failure, listFile, list.cause));
     NumParole = 0;
     for (const QString &w : list.words)
         Parole.at(static_cast<std::size_t>(++NumParole)) = w;
 
     // The teacher's settings, beside the list; without the file, the program's own behaviour.
-    const QString settingsPath = resolveLetterCase(inFolder(QStringLiteral("diveva.ini")));
-    const SettingsFile read = readSettings(settingsPath);
+    const SettingsFile read = readSettings(folder.filePath("diveva.ini"));
     if (!read.ok())
         platform.fatal(Messages::errorReport(
-            QStringLiteral("Impossibile leggere le impostazioni dell'esercizio."), settingsPath,
-            read.cause));
+            QStringLiteral("Impossibile leggere le impostazioni dell'esercizio."),
+            folder.shownFilePath("diveva.ini"), read.cause));
     settings = read.settings;
 
     // Picture 1 is needed even for an empty list: every draw then gives 1.
     const int pictures = qMax<int>(NumParole, 1);
+    folder.resolvePictures(pictures);
     QStringList paths;
     for (int n = 1; n <= pictures; ++n)
-        paths.append(resolveLetterCase(picturePath(n)));
-    const QList<PictureProblem> bad = platform.checkPictures(paths);
+        paths.append(picturePath(n));
+    QList<PictureProblem> bad = platform.checkPictures(paths);
+    for (PictureProblem &p : bad)
+        p.path = shownPicturePath(p.number);
     if (!bad.isEmpty())
         platform.fatal(Messages::pictureProblemsReport(bad, pictures));
 
@@ -55,6 +64,17 @@ void Modulo1::Main()
     for (const QSize &s : std::as_const(readAheadSizes))
         sizes.append(screens->pixelSize(ScreenId::FormAvvio, s));
     platform.preparePictures(paths, sizes);
+}
+
+void Modulo1::checkFolderUnchanged()
+{
+    if (folder.listChanged())
+        platform.fatal(Messages::errorReport(
+            QStringLiteral("La cartella è cambiata mentre il programma era aperto: per usarla va "
+                           "riaperta."),
+            listFile,
+            QStringLiteral("l'elenco delle parole non è più quello letto all'avvio (la cartella è "
+                           "stata salvata di nuovo?)")));
 }
 
 void Modulo1::ConfermaUscita()
@@ -116,11 +136,21 @@ QString Modulo1::inFolder(const QString &relative) const
                                                : Percorso + QLatin1Char('/') + relative;
 }
 
-QString Modulo1::listPath() const { return inFolder(QStringLiteral("lista.txt")); }
+QString Modulo1::listPath() const { return folder.path(listPart()); }
 
+// Before Main has named the pictures, picture n is where its number puts it.
 QString Modulo1::picturePath(int n) const
 {
-    return inFolder(QStringLiteral("jpg/") + QString::number(n) + QStringLiteral(".jpg"));
+    const QString path = folder.picturePath(n);
+    return path.isEmpty()
+               ? inFolder(QStringLiteral("jpg/") + QString::number(n) + QStringLiteral(".jpg"))
+               : path;
+}
+
+QString Modulo1::shownPicturePath(int n) const
+{
+    const QString path = folder.shownPicturePath(n);
+    return path.isEmpty() ? picturePath(n) : path;
 }
 
 void Modulo1::switchScreen(ScreenId from, ScreenId to)

@@ -3,6 +3,7 @@
 #include "core/Platform.h"
 #include "core/ScreenHost.h"
 #include "core/Settings.h"
+#include "core/TeacherFolder.h"
 #include "core/WordList.h"
 
 #include <QList>
@@ -30,12 +31,16 @@ public:
     QString Percorso;     // the working directory at start-up
     QString listFile;     // the list Main read: lista.txt, or LISTA.TXT from Windows...
     Settings settings;    // the folder's diveva.ini, read by Main
+    TeacherFolder folder; // the working directory, its list and pictures named once by Main
 
     // Start-up: records the folder, reads the word list and the settings, checks pictures
-    // 1..max(NumParole, 1) and shows the start screen. A list or settings file that cannot be read,
-    // or any picture that is missing or unreadable, ends the program with an error report before
-    // any screen is shown.
+    // 1..max(NumParole, 1) and shows the start screen. A folder that a save left half switched, a
+    // list or settings file that cannot be read, or any picture that is missing or unreadable,
+    // ends the program with an error report before any screen is shown.
     void Main();
+    // Ends the program with an error report when the list is no longer the one Main read (the
+    // folder saved again meanwhile): its words would go with other pictures.
+    void checkFolderUnchanged();
 
     // The exit question; on Yes the program ends.
     void ConfermaUscita();
@@ -60,7 +65,9 @@ public:
     void beep();
 
     QString listPath() const;
+    // Picture n's path to open, and as reports name it.
     QString picturePath(int n) const;
+    QString shownPicturePath(int n) const;
 
     // The screen change of every handler: target shown, then the current screen unloaded, so
     // that some screen is loaded at every moment.

@@ -23,7 +23,3 @@ QString openRegularFile(const QString &path, qint64 maxBytes, QFile &file);
 // Writes all the bytes to fd, through interrupted and short writes. False, with errno set, when
 // it cannot (ENOSPC when the disk takes nothing more).
 bool writeAll(int fd, const void *data, qint64 bytes);
-
-// When path does not exist, the same path with its last two components matched without regard
-// to letter case (folders prepared on Windows: LISTA.TXT, JPG/7.JPG); otherwise path itself.
-QString resolveLetterCase(const QString &path);

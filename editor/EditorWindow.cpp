@@ -1,5 +1,6 @@
 #include "editor/EditorWindow.h"
 
+#include "core/TeacherFolder.h"
 #include "editor/EntryTable.h"
 #include "editor/FolderStore.h"
 #include "editor/ListFile.h"
@@ -11,6 +12,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLockFile>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
@@ -18,6 +20,7 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -26,7 +29,7 @@
 EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     : QMainWindow(parent), m_table(new EntryTable(std::move(facts), this)), m_view(new QTableView),
       m_listProblems(new QLabel), m_emptyHint(new QLabel),
-      m_cropPosition(new QSlider(Qt::Horizontal))
+      m_cropPosition(new QSlider(Qt::Horizontal)), m_banner(new QLabel)
 {
     m_view->setModel(m_table);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -63,6 +66,9 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     (new QVBoxLayout(m_view->viewport()))->addWidget(m_emptyHint);
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
+    m_banner->setWordWrap(true);
+    m_banner->setStyleSheet(QStringLiteral("background: #fff4c2; padding: 6px;"));
+    layout->addWidget(m_banner);
     layout->addWidget(m_view, 1);
     layout->addLayout(cropRow);
     layout->addWidget(m_listProblems);
@@ -84,7 +90,8 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
         action(tr("&Apri cartella…"), QKeySequence::Open, &EditorWindow::chooseFolder);
     QAction *addAction =
         action(tr("Aggiungi &immagini…"), QKeySequence(tr("Ctrl+I")), &EditorWindow::chooseFiles);
-    QAction *saveAction = action(tr("&Salva"), QKeySequence::Save, &EditorWindow::save);
+    QAction *saveAction = m_saveAction =
+        action(tr("&Salva"), QKeySequence::Save, &EditorWindow::save);
     QAction *saveAsAction = action(tr("Salva in un'altra &cartella…"), QKeySequence::SaveAs,
                                    &EditorWindow::saveElsewhere);
     QAction *restoreAction =
@@ -93,9 +100,9 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
         action(tr("&Prova"), QKeySequence(Qt::Key_F5), &EditorWindow::tryInProgram);
     tryAction->setToolTip(tr("Apre gli esercizi sulla cartella salvata (F5)"));
     QAction *closeAction = action(tr("&Esci"), QKeySequence::Quit, &EditorWindow::close);
-    QAction *undo = m_table->undoStack()->createUndoAction(this, tr("Annulla"));
+    QAction *undo = m_undo = m_table->undoStack()->createUndoAction(this, tr("Annulla"));
     undo->setShortcut(QKeySequence::Undo);
-    QAction *redo = m_table->undoStack()->createRedoAction(this, tr("Ripeti"));
+    QAction *redo = m_redo = m_table->undoStack()->createRedoAction(this, tr("Ripeti"));
     redo->setShortcuts({QKeySequence::Redo, QKeySequence(tr("Ctrl+Y"))});
     QAction *removeAction =
         action(tr("&Elimina"), QKeySequence::Delete, &EditorWindow::removeSelected);
@@ -168,6 +175,112 @@ EditorWindow::~EditorWindow()
     m_import.waitForFinished();
 }
 
+EditorWindow::Session::Session() = default;
+EditorWindow::Session::Session(Session &&other) noexcept { *this = std::move(other); }
+EditorWindow::Session::~Session() { release(); }
+
+EditorWindow::Session &EditorWindow::Session::operator=(Session &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        folder = std::move(other.folder);
+        lock = std::move(other.lock);
+        readOnly = std::move(other.readOnly);
+        notice = std::move(other.notice);
+        others = std::move(other.others);
+    }
+    return *this;
+}
+
+// The lock goes, and with it the working area when it holds nothing else: a folder only looked
+// at is left as it was.
+void EditorWindow::Session::release()
+{
+    if (lock) {
+        lock.reset();
+        QDir(folder).rmdir(QFile::decodeName(TeacherFolder::WorkingArea));
+    }
+}
+
+namespace {
+
+bool sameFolder(const QString &a, const QString &b)
+{
+    return !a.isEmpty() && !b.isEmpty()
+           && QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
+// Qt hands the editor names already decoded: one that was not valid UTF-8 (a folder from an old
+// stick or a zip) comes with replacement characters and names no folder on the disk.
+bool unusableName(const QString &folder)
+{
+    return folder.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(folder);
+}
+
+} // namespace
+
+// The folder locked for this window, and put right if a save had stopped in it. A folder that
+// cannot be locked or put right opens read-only, saying why.
+EditorWindow::Session EditorWindow::openSession(const QString &folder)
+{
+    Session s;
+    s.folder = folder;
+    if (sameFolder(folder, m_session.folder) && m_session.lock)
+        s.lock = std::move(m_session.lock);
+    else if ((s.readOnly = prepareFolder(folder, *m_ops)).isEmpty()) {
+        s.lock = std::make_unique<QLockFile>(TeacherFolder(folder).lockPath());
+        // Held for as long as the folder is open: never taken to be stale for its age alone.
+        s.lock->setStaleLockTime(0);
+        if (!s.lock->tryLock(0) && !(s.readOnly = takeOver(*s.lock)).isEmpty())
+            s.lock.reset();
+    }
+    if (s.readOnly.isEmpty()) {
+        const Recovery r = recoverFolder(folder, *m_ops);
+        s.notice = r.notice;
+        s.readOnly = r.blocked;
+    }
+    return s;
+}
+
+// A lock this machine cannot judge belongs to another computer (a shared folder, a stick moved
+// after a crash): the teacher decides. On this machine a holder that is gone was already taken
+// over by tryLock.
+QString EditorWindow::takeOver(QLockFile &lock)
+{
+    qint64 pid = 0;
+    QString host, app;
+    if (lock.error() != QLockFile::LockFailedError)
+        return tr("La cartella non si può modificare: è in sola lettura, o di un altro utente.");
+    if (!lock.getLockInfo(&pid, &host, &app))
+        host = tr("un altro computer"); // a lock that cannot be read is asked about too
+    else if (host.isEmpty() || host == QSysInfo::machineHostName())
+        return tr("La cartella è già aperta in un'altra finestra di «%1».").arg(title());
+    const QString since = QLocale(QLocale::Italian)
+                              .toString(QFileInfo(lock.fileName()).lastModified(),
+                                        QStringLiteral("d MMMM yyyy, HH:mm"));
+    if (QMessageBox::question(
+            this, title(),
+            tr("La cartella risulta aperta su %1 dal %2: aprirla lo stesso?").arg(host, since))
+            == QMessageBox::Yes
+        && lock.removeStaleLockFile() && lock.tryLock(0))
+        return {};
+    return tr("La cartella risulta aperta su %1.").arg(host);
+}
+
+QString EditorWindow::notice() const { return m_banner->isHidden() ? QString() : m_banner->text(); }
+
+void EditorWindow::setSaving(bool saving)
+{
+    m_saving = saving;
+    centralWidget()->setEnabled(!saving);
+    menuBar()->setEnabled(!saving);
+    for (QAction *a : actions())
+        a->setEnabled(!saving);
+    m_undo->setEnabled(!saving && m_table->undoStack()->canUndo());
+    m_redo->setEnabled(!saving && m_table->undoStack()->canRedo());
+    updateState();
+}
+
 int EditorWindow::currentRow() const
 {
     const int row = m_view->currentIndex().row();
@@ -176,9 +289,26 @@ int EditorWindow::currentRow() const
 
 void EditorWindow::updateState()
 {
+    const Session &s = m_session;
     setWindowModified(!m_table->undoStack()->isClean());
-    setWindowTitle((m_folder.isEmpty() ? tr("Nuova cartella") : QDir(m_folder).dirName())
+    setWindowTitle((s.folder.isEmpty() ? tr("Nuova cartella") : QDir(s.folder).dirName())
+                   + (s.readOnly.isEmpty() ? QString() : tr(" (sola lettura)"))
                    + QStringLiteral("[*] — ") + title());
+    m_saveAction->setEnabled(!m_saving && s.readOnly.isEmpty());
+    QStringList told;
+    if (!s.readOnly.isEmpty())
+        told << s.readOnly + u'\n'
+                    + tr("Qui si può solo guardare e cambiare l'elenco; per salvarlo: «Salva in "
+                         "un'altra cartella…».");
+    if (!s.notice.isEmpty())
+        told << s.notice;
+    if (!s.others.isEmpty())
+        told << tr("La cartella jpg contiene anche %1: il salvataggio li lascia dove sono.")
+                    .arg(s.others.size() > 10 ? s.others.mid(0, 10).join(", ")
+                                                    + tr(" e altri %1").arg(s.others.size() - 10)
+                                              : s.others.join(", "));
+    m_banner->setText(told.join(u'\n'));
+    m_banner->setVisible(!told.isEmpty());
     QStringList texts;
     int blocking = 0, warnings = 0;
     for (const Problem &p : m_table->problems()) {
@@ -222,7 +352,7 @@ bool EditorWindow::askToSaveChanges()
 
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
-    if (isImporting() || !askToSaveChanges())
+    if (isImporting() || m_saving || !askToSaveChanges())
         event->ignore();
     else
         event->accept();
@@ -232,7 +362,7 @@ void EditorWindow::newFolder()
 {
     if (isImporting() || !askToSaveChanges())
         return;
-    m_folder.clear();
+    m_session = Session();
     m_table->reset({});
     updateState();
 }
@@ -249,25 +379,29 @@ void EditorWindow::chooseFolder()
 
 bool EditorWindow::openFolder(const QString &folder)
 {
-    if (isImporting())
+    if (isImporting() || m_saving)
         return false;
-    DiskFileOps disk;
-    // A save that stopped half-way is finished (or dropped) before the folder is read.
-    const QString repaired = recoverFolder(folder, disk);
-    if (!repaired.isEmpty()) {
-        showError(tr("La cartella %1 non si può aprire: un salvataggio interrotto non si è potuto "
-                     "completare.")
+    if (unusableName(folder)) {
+        showError(tr("Il nome della cartella %1 non si può usare: è scritto con lettere che il "
+                     "programma non sa leggere (fatto su un vecchio computer o in un archivio "
+                     "zip).")
                       .arg(folder),
-                  repaired);
+                  tr("Rinominare la cartella (per esempio dal gestore dei file, senza lettere "
+                     "accentate) e aprirla di nuovo."));
         return false;
     }
+    // A save that stopped half-way is finished (or dropped) before the folder is read.
+    Session session = openSession(folder);
     const LoadedFolder loaded = loadFolder(folder);
     if (!loaded.ok()) {
+        if (sameFolder(folder, m_session.folder))
+            m_session.lock = std::move(session.lock);
         showError(tr("L'elenco delle parole non si può leggere."), loaded.cause);
         return false;
     }
+    session.others = loaded.others;
+    m_opening = std::move(session);
     m_importKind = Import::Open;
-    m_importFolder = folder;
     const QSize shape = m_table->facts().pictureShape;
     m_import.setFuture(
         QtConcurrent::mapped(pictureThreads(), loaded.entries, [shape](const Entry &e) {
@@ -341,6 +475,9 @@ void EditorWindow::importDone()
     m_progress->deleteLater();
     m_progress = nullptr;
     if (m_import.isCanceled()) {
+        if (sameFolder(m_opening.folder, m_session.folder))
+            m_session.lock = std::move(m_opening.lock);
+        m_opening = Session();
         statusBar()->showMessage(tr("Annullato: non è stato aggiunto nulla."), 10000);
         emit importFinished();
         return;
@@ -352,7 +489,7 @@ void EditorWindow::importDone()
     }
     switch (m_importKind) {
     case Import::Open:
-        m_folder = m_importFolder;
+        m_session = std::move(m_opening);
         m_table->reset(entries);
         break;
     case Import::Replace:
@@ -367,14 +504,18 @@ void EditorWindow::importDone()
     emit importFinished();
 }
 
-bool EditorWindow::save() { return m_folder.isEmpty() ? saveElsewhere() : saveTo(m_folder); }
+bool EditorWindow::save()
+{
+    return m_session.folder.isEmpty() || !m_session.readOnly.isEmpty() ? saveElsewhere()
+                                                                       : saveTo(m_session.folder);
+}
 
 bool EditorWindow::saveElsewhere()
 {
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Salva nella cartella"));
     if (folder.isEmpty())
         return false;
-    if (QDir(folder) != QDir(m_folder) && !loadFolder(folder).entries.isEmpty()
+    if (!sameFolder(folder, m_session.folder) && !loadFolder(folder).entries.isEmpty()
         && QMessageBox::question(this, title(),
                                  tr("La cartella %1 contiene già un elenco di parole. Sostituirlo? "
                                     "Il contenuto di adesso resterà come copia, da ripristinare se "
@@ -387,7 +528,7 @@ bool EditorWindow::saveElsewhere()
 
 bool EditorWindow::saveTo(const QString &folder)
 {
-    if (isImporting())
+    if (isImporting() || m_saving)
         return false;
     QStringList blocking;
     for (const Problem &p : m_table->problems())
@@ -398,17 +539,40 @@ bool EditorWindow::saveTo(const QString &folder)
                              tr("Prima di salvare bisogna correggere:\n\n") + blocking.join(u'\n'));
         return false;
     }
+    if (unusableName(folder)) {
+        showError(tr("Il nome della cartella %1 non si può usare.").arg(folder),
+                  tr("Rinominare la cartella e riprovare."));
+        return false;
+    }
+    // Another folder is locked and put right first, as if it were opened.
+    const bool here = sameFolder(folder, m_session.folder);
+    Session target = here ? Session() : openSession(folder);
+    if (const QString readOnly = here ? m_session.readOnly : target.readOnly; !readOnly.isEmpty()) {
+        showError(tr("Nella cartella %1 non si può salvare.").arg(folder), readOnly);
+        return false;
+    }
     const QList<Entry> entries = m_table->entries();
     QProgressDialog progress(tr("Salvataggio…"), QString(), 0, int(entries.size()), this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
-    DiskFileOps disk;
-    const QString cause = saveFolder(folder, entries, m_table->facts().pictureShape, disk,
-                                     [&progress](int done, int) {
-                                         progress.setValue(done);
-                                         QCoreApplication::processEvents();
-                                     });
+    QFutureWatcher<QString> watcher;
+    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
+            &QProgressDialog::setValue);
+    QEventLoop saving;
+    connect(&watcher, &QFutureWatcherBase::finished, &saving, &QEventLoop::quit);
+    setSaving(true);
+    // Not in pictureThreads(): the save waits there for its pictures.
+    watcher.setFuture(QtConcurrent::run([folder, entries, shape = m_table->facts().pictureShape,
+                                         ops = m_ops](QPromise<QString> &promise) {
+        promise.setProgressRange(0, int(entries.size()));
+        promise.addResult(saveFolder(folder, entries, shape, *ops, [&promise](int done, int) {
+            promise.setProgressValue(done);
+        }));
+    }));
+    saving.exec();
+    setSaving(false);
     progress.reset();
+    const QString cause = watcher.result();
     if (!cause.isEmpty()) {
         showError(tr("Il salvataggio nella cartella %1 non è riuscito. Le parole e le immagini "
                      "restano qui: si possono salvare in un'altra cartella.")
@@ -424,7 +588,10 @@ bool EditorWindow::saveTo(const QString &folder)
     m_table->forgetThumbnailsUnder(folder);
     for (int i = 0; i < saved.entries.size() && i < thumbnails.size(); ++i)
         m_table->addThumbnail(saved.entries[i], thumbnails[i]);
-    m_folder = folder;
+    if (!here)
+        m_session = std::move(target);
+    m_session.notice.clear();
+    m_session.others = saved.others;
     m_table->reset(saved.entries);
     statusBar()->showMessage(tr("Salvato in %1").arg(folder), 10000);
     updateState();
@@ -433,9 +600,9 @@ bool EditorWindow::saveTo(const QString &folder)
 
 void EditorWindow::restoreBackup()
 {
-    const QString backup = m_folder + u'/' + EditorFolder::Backup;
+    const QString backup = TeacherFolder(m_session.folder).backupPath();
     const LoadedFolder loaded = loadFolder(backup);
-    if (m_folder.isEmpty() || !QFileInfo::exists(backup) || !loaded.ok()) {
+    if (m_session.folder.isEmpty() || !QFileInfo::exists(backup) || !loaded.ok()) {
         QMessageBox::information(this, title(),
                                  tr("Per questa cartella non c'è una copia da ripristinare."));
         return;
@@ -448,13 +615,13 @@ void EditorWindow::restoreBackup()
 
 void EditorWindow::tryInProgram()
 {
-    if ((m_folder.isEmpty() || !m_table->undoStack()->isClean()) && !save())
+    if ((m_session.folder.isEmpty() || !m_table->undoStack()->isClean()) && !save())
         return;
     const QString program = QStandardPaths::findExecutable(
         QStringLiteral("diveva"), {QCoreApplication::applicationDirPath()});
     const QString found =
         program.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("diveva")) : program;
-    if (found.isEmpty() || !QProcess::startDetached(found, {}, m_folder))
+    if (found.isEmpty() || !QProcess::startDetached(found, {}, m_session.folder))
         showError(tr("Il programma degli esercizi non si è potuto avviare."),
                   tr("Causa: il programma «diveva» non è installato."));
 }

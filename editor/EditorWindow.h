@@ -1,12 +1,16 @@
 #pragma once
 
 #include "editor/Entry.h"
+#include "editor/FileOps.h"
 #include "editor/Thumbnails.h"
 
 #include <QFutureWatcher>
 #include <QMainWindow>
 
+#include <memory>
+
 class EntryTable;
+class QLockFile;
 class QLabel;
 class QSlider;
 class QTableView;
@@ -24,10 +28,18 @@ public:
 
     EntryTable *table() const { return m_table; }
     QTableView *view() const { return m_view; }
-    QString folder() const { return m_folder; }
+    QString folder() const { return m_session.folder; }
+    // Why the open folder can only be read (another window has it, a save that cannot be put
+    // right...), empty when it can be saved; and everything the window tells about the folder.
+    QString readOnlyReason() const { return m_session.readOnly; }
+    QString notice() const;
+    // The file operations of saves and recoveries (a test's failing disk).
+    void setFileOps(FileOps *ops) { m_ops = ops ? ops : &m_disk; }
 
-    // Each reports its failure to the teacher and returns false.
+    // Each reports its failure to the teacher and returns false. The folder open for editing is
+    // locked against other windows and editors until another one is opened or the window goes.
     bool openFolder(const QString &folder);
+    // Saves off the window's thread; the window takes no edit until the save ends.
     bool saveTo(const QString &folder);
     // Adds picture files before row (at the end with -1), or puts the one file in row's place;
     // the pictures are read in the background with a progress bar that can cancel.
@@ -41,6 +53,22 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // A folder open for editing, with its lock, and what opening it found.
+    struct Session {
+        QString folder;
+        std::unique_ptr<QLockFile> lock;
+        QString readOnly, notice;
+        QStringList others; // the other entries of jpg/, kept by a save
+        Session();
+        Session(Session &&other) noexcept;
+        Session &operator=(Session &&other) noexcept;
+        ~Session();
+        void release();
+    };
+    Session openSession(const QString &folder);
+    QString takeOver(QLockFile &lock);
+    void setSaving(bool saving);
+
     void newFolder();
     void chooseFolder();
     void chooseFiles();
@@ -63,10 +91,14 @@ private:
     QLabel *m_listProblems;
     QLabel *m_emptyHint;
     QSlider *m_cropPosition;
-    QString m_folder;
+    QLabel *m_banner;
+    QAction *m_saveAction = nullptr, *m_undo = nullptr, *m_redo = nullptr;
+    Session m_session, m_opening;
+    DiskFileOps m_disk;
+    FileOps *m_ops = &m_disk;
+    bool m_saving = false;
     QFutureWatcher<std::pair<Entry, Thumbnail>> m_import;
     QProgressDialog *m_progress = nullptr;
     enum class Import { Add, Replace, Open } m_importKind = Import::Add;
     int m_importRow = -1;
-    QString m_importFolder;
 };

@@ -1,10 +1,9 @@
 #include "editor/FileOps.h"
 
 #include "core/SafeFile.h"
+#include "core/UniqueFd.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -28,81 +27,81 @@ QString systemCause(int error)
         return QStringLiteral("la cartella non esiste più (è stata tolta o spostata?)");
     case EIO:
         return QStringLiteral("errore di lettura o scrittura sul disco");
+    case ELOOP:
+        return QStringLiteral("è un collegamento a un'altra cartella, che l'editor non cambia");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
 }
 
-namespace {
 QString failure(const QString &path, int error)
 {
     return QStringLiteral("File: %1\nCausa: %2").arg(path, systemCause(error));
 }
-} // namespace
 
-QString DiskFileOps::makeDir(const QString &path)
+QString OpenDir::nameOf(const QByteArray &name) const
 {
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST)
-        return QFileInfo(path).isDir() ? QString() : failure(path, EEXIST);
-    return failure(path, errno);
+    return withNames ? shown + u'/' + QFile::decodeName(name) : shown;
 }
 
-QString DiskFileOps::writeFile(const QString &path, const QByteArray &data)
+QString DiskFileOps::makeDir(const OpenDir &at, const QByteArray &name)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return failure(path, errno);
-    if (!writeAll(fd, data.constData(), data.size())) {
-        const int error = errno;
-        ::close(fd);
-        return failure(path, error);
-    }
-    const int synced = ::fsync(fd) == 0 ? 0 : errno;
-    const int closed = ::close(fd) == 0 ? 0 : errno;
-    return synced ? failure(path, synced) : closed ? failure(path, closed) : QString();
+    struct stat st {};
+    if (::mkdirat(at.fd, name.constData(), 0777) == 0)
+        return {};
+    const int error = errno;
+    if (error == EEXIST && ::fstatat(at.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISDIR(st.st_mode))
+        return {};
+    return failure(at.nameOf(name), error);
 }
 
-QString DiskFileOps::syncDir(const QString &path)
+QString DiskFileOps::writeFile(const OpenDir &at, const QByteArray &name, const QByteArray &data)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return failure(path, errno);
+    const UniqueFd fd(::openat(at.fd, name.constData(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd)
+        return failure(at.nameOf(name), errno);
+    if (!writeAll(fd.get(), data.constData(), data.size()) || ::fsync(fd.get()) != 0)
+        return failure(at.nameOf(name), errno);
+    return {};
+}
+
+QString DiskFileOps::syncDir(const OpenDir &dir)
+{
     // Some file systems (FAT on a USB stick) cannot flush a folder; its entries go with the files.
-    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return error ? failure(path, error) : QString();
+    return ::fsync(dir.fd) == 0 || errno == EINVAL ? QString() : failure(dir.shown, errno);
 }
 
-QString DiskFileOps::exchange(const QString &a, const QString &b)
+QString DiskFileOps::exchange(const OpenDir &a, const QByteArray &nameA, const OpenDir &b,
+                              const QByteArray &nameB)
 {
-    if (::renameat2(AT_FDCWD, QFile::encodeName(a).constData(), AT_FDCWD,
-                    QFile::encodeName(b).constData(), RENAME_EXCHANGE)
-        == 0)
+    if (::renameat2(a.fd, nameA.constData(), b.fd, nameB.constData(), RENAME_EXCHANGE) == 0)
         return {};
     return errno == EINVAL || errno == ENOSYS ? QString::fromLatin1(Unsupported)
-                                              : failure(a, errno);
+                                              : failure(a.nameOf(nameA), errno);
 }
 
-QString DiskFileOps::rename(const QString &from, const QString &to)
+QString DiskFileOps::rename(const OpenDir &a, const QByteArray &nameA, const OpenDir &b,
+                            const QByteArray &nameB)
 {
-    if (::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
-                    QFile::encodeName(to).constData(), RENAME_NOREPLACE)
-        == 0)
+    if (::renameat2(a.fd, nameA.constData(), b.fd, nameB.constData(), RENAME_NOREPLACE) == 0)
         return {};
-    // Without RENAME_NOREPLACE the caller has made sure that to is free.
-    if ((errno == EINVAL || errno == ENOSYS)
-        && ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return {};
-    return failure(from, errno);
+    // A file system without RENAME_NOREPLACE: the target is checked to be free first.
+    struct stat st {};
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (::fstatat(b.fd, nameB.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            errno = EEXIST;
+        else if (errno == ENOENT
+                 && ::renameat(a.fd, nameA.constData(), b.fd, nameB.constData()) == 0)
+            return {};
+    }
+    return failure(a.nameOf(nameA), errno);
 }
 
-QString DiskFileOps::removeTree(const QString &path)
+QString DiskFileOps::remove(const OpenDir &at, const QByteArray &name, bool folder)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    if (::unlinkat(at.fd, name.constData(), folder ? AT_REMOVEDIR : 0) == 0 || errno == ENOENT)
         return {};
-    const bool removed =
-        info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
-    return removed ? QString() : failure(path, EIO);
+    return failure(at.nameOf(name), errno);
 }

@@ -5,36 +5,40 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
-
-// Where the editor keeps its own things inside a teacher's folder. The exercise program reads only
-// lista.txt and jpg/N.jpg, so it never sees them.
-namespace EditorFolder {
-inline const QString Hidden = QStringLiteral(".diveva-prepara");
-inline const QString Backup = Hidden + QStringLiteral("/copia"); // the content before the last save
-inline const QString Staging = Hidden + QStringLiteral("/nuovo");    // a save being written
-inline const QString Replaced = Hidden + QStringLiteral("/vecchio"); // old parts being switched out
-inline const QString Journal = Hidden + QStringLiteral("/giornale"); // a save being switched over
-} // namespace EditorFolder
 
 // A folder as the exercise program reads it. A folder without lista.txt is a new, empty one.
 // A word whose picture is missing has an empty picture.
 struct LoadedFolder {
     QList<Entry> entries;
-    QString cause; // why the folder cannot be opened, naming the file; empty when it can
+    QStringList others; // the other entries of jpg/, which a save leaves where they are
+    QString cause;      // why the folder cannot be opened, naming the file; empty when it can
     bool ok() const { return cause.isEmpty(); }
 };
 LoadedFolder loadFolder(const QString &folder);
 
-// Finishes a save that was switching over when it stopped, or drops one that had not got there.
-// Returns the cause when the folder cannot be put right.
-QString recoverFolder(const QString &folder, FileOps &ops);
+// Makes the folder ready for the editor's changes: its working area, made when missing, must be a
+// plain folder of the user's, and jpg/ a folder, not a link. Returns why the folder can only be
+// read (a CD, a link a zip carried), or an empty string.
+QString prepareFolder(const QString &folder, FileOps &ops);
 
-// Writes entries as the folder's new content: lista.txt and jpg/1.jpg... are written beside the
-// old ones and flushed, a journal is written, the two are switched by renames (an atomic exchange
-// where the file system has one), and the old content becomes the folder's one backup. On failure
-// the folder keeps its old content (or a switch begun is finished) and the cause is returned.
-// progress(done, total) is called after each picture.
+// What opening a folder found of a save that had stopped, and did about it. A journal written
+// before the first switch rolls the save back; one found after it finishes the save.
+struct Recovery {
+    QString notice;        // for the teacher: a save dropped or finished; empty when there was none
+    QString blocked;       // why the folder can only be read, now that a save cannot be put right
+    bool finished = false; // a save's new content was put in place
+};
+Recovery recoverFolder(const QString &folder, FileOps &ops);
+
+// Writes entries as the folder's new content. The editor owns lista.txt and, in jpg/, the
+// numbered pictures up to the larger of the old and the new word count: new ones are written in
+// the working area and flushed, a journal is written, the other entries of jpg/ go into the new
+// jpg/, and the parts are switched by renames (an atomic exchange where the file system has
+// one). The old list and pictures become the folder's one backup. On failure the folder keeps
+// its old content, or a switch begun is finished, and the cause is returned.
+// progress(done, total) is called after each picture, from the thread that saves.
 QString saveFolder(const QString &folder, const QList<Entry> &entries, QSize shape, FileOps &ops,
                    const std::function<void(int, int)> &progress = {});

@@ -2,7 +2,6 @@
 
 #include "core/Messages.h"
 #include "core/Modulo1.h"
-#include "core/SafeFile.h"
 #include "ui/Design.h"
 
 #include <QMouseEvent>
@@ -35,12 +34,12 @@ void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 
 namespace {
 
-void showPicture(Modulo1 &module, PictureBox &box, int n, const QString &path,
-                 const PictureResult &result)
+void showPicture(Modulo1 &module, PictureBox &box, int n, const PictureResult &result)
 {
     if (!result.ok())
-        module.platform.fatal(Messages::errorReport(
-            QStringLiteral("Impossibile mostrare l'immagine %1.").arg(n), path, result.cause));
+        module.platform.fatal(
+            Messages::errorReport(QStringLiteral("Impossibile mostrare l'immagine %1.").arg(n),
+                                  module.shownPicturePath(n), result.cause));
     QImage image = result.image;
     image.setDevicePixelRatio(box.devicePixelRatioF());
     box.setPicture(image);
@@ -50,9 +49,11 @@ void showPicture(Modulo1 &module, PictureBox &box, int n, const QString &path,
 
 void loadPicture(Modulo1 &module, PictureBox &box, int n)
 {
-    const QString path = resolveLetterCase(module.picturePath(n));
     const QSize pixels = devicePixels(box.size(), box.devicePixelRatioF());
-    showPicture(module, box, n, path, module.platform.loadPicture(path, pixels));
+    const PictureResult result = module.platform.loadPicture(module.picturePath(n), pixels);
+    // A picture read after the folder was saved again may belong to another word.
+    module.checkFolderUnchanged();
+    showPicture(module, box, n, result);
 }
 
 void loadPictures(Modulo1 &module, const QList<PictureBox *> &boxes, const QList<int> &numbers)
@@ -60,9 +61,10 @@ void loadPictures(Modulo1 &module, const QList<PictureBox *> &boxes, const QList
     Q_ASSERT(boxes.size() == numbers.size());
     QList<PictureRequest> requests;
     for (qsizetype i = 0; i < boxes.size(); ++i)
-        requests.append({resolveLetterCase(module.picturePath(numbers[i])),
+        requests.append({module.picturePath(numbers[i]),
                          devicePixels(boxes[i]->size(), boxes[i]->devicePixelRatioF())});
     const QList<PictureResult> results = module.platform.loadPictures(requests);
+    module.checkFolderUnchanged();
     for (qsizetype i = 0; i < boxes.size(); ++i)
-        showPicture(module, *boxes[i], numbers[i], requests[i].path, results.at(i));
+        showPicture(module, *boxes[i], numbers[i], results.at(i));
 }

@@ -2,6 +2,7 @@
 
 #include "core/SafeFile.h"
 #include "core/Settings.h"
+#include "core/TeacherFolder.h"
 #include "core/WordList.h"
 #include "screens/FormAvvio.h"
 #include "tests/support/TestPictures.h"
@@ -236,27 +237,28 @@ private slots:
 
     void letterCase_data()
     {
-        QTest::addColumn<QString>("asked");
+        QTest::addColumn<int>("picture"); // 0: the list
         QTest::addColumn<QString>("found");
-        const auto row = [](const char *name, const char *asked, const char *found) {
-            QTest::addRow("%s", name) << asked << found;
-        };
-        row("list in capitals", "lista.txt", "LISTA.TXT");
-        row("folder and picture in capitals", "jpg/7.jpg", "JPG/7.JPG");
-        row("folder in capitals only", "jpg/8.jpg", "JPG/8.jpg");
-        row("the exact name wins", "Lista.txt", "Lista.txt");
-        row("missing stays as asked, in the folder found", "jpg/9.jpg", "JPG/9.jpg");
+        QTest::addRow("list in capitals") << 0 << "LISTA.TXT";
+        QTest::addRow("folder and picture in capitals") << 7 << "JPG/7.JPG";
+        QTest::addRow("folder in capitals only") << 8 << "JPG/8.jpg";
+        QTest::addRow("the exact name wins") << 9 << "JPG/9.jpg";
+        QTest::addRow("missing stays as asked, in the folder found") << 10 << "JPG/10.jpg";
     }
 
     void letterCase()
     {
-        QFETCH(QString, asked);
+        QFETCH(int, picture);
         QFETCH(QString, found);
         QTemporaryDir dir;
         QDir(dir.path()).mkdir(QStringLiteral("JPG"));
-        for (const char *name : {"LISTA.TXT", "Lista.txt", "JPG/7.JPG", "JPG/8.jpg"})
+        for (const char *name : {"LISTA.TXT", "JPG/7.JPG", "JPG/8.jpg", "JPG/9.JPG", "JPG/9.jpg"})
             QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
-        QCOMPARE(resolveLetterCase(dir.filePath(asked)), dir.filePath(found));
+        TeacherFolder folder(dir.path());
+        folder.resolveParts();
+        folder.resolvePictures(10);
+        QCOMPARE(picture ? folder.picturePath(picture) : folder.path(listPart()),
+                 dir.filePath(found));
     }
 
     void draws_data()
@@ -288,18 +290,28 @@ private slots:
     void pathsInTheRoot()
     {
         // Joined without a doubled separator (other folders: see startUp).
-        ScriptedPlatform platform;
-        TestProgram m(platform);
-        m.Percorso = "/";
-        QCOMPARE(m.listPath() + ' ' + m.picturePath(7), "/lista.txt /jpg/7.jpg");
+        TeacherFolder root(QStringLiteral("/"));
+        root.resolvePictures(7);
+        QCOMPARE(root.path(listPart()) + ' ' + root.shownPicturePath(7), "/lista.txt /jpg/7.jpg");
+    }
+
+    void startUp_data()
+    {
+        QTest::addColumn<int>("names");
+        QTest::addColumn<QString>("lastPicture"); // as read ahead; {dir}: the folder
+        QTest::addRow("folder made on Windows") << int(TestRun::WindowsNames) << "{dir}/JPG/10.JPG";
+        // Named in Latin-1 bytes, which Qt cannot encode back: read relative to the folder.
+        QTest::addRow("folder named caf\\xE9") << int(TestRun::Latin1Folder) << "jpg/10.jpg";
     }
 
     void startUp()
     {
-        // In a folder made on Windows, with scripted draws for the start screen's four pictures.
-        TestRun run(numberedWords(10), {0.5f, 0.0f, 0.95f, 0.25f}, TestRun::WindowsNames);
+        // With scripted draws for the start screen's four pictures.
+        QFETCH(int, names);
+        QFETCH(QString, lastPicture);
+        TestRun run(numberedWords(10), {0.5f, 0.0f, 0.95f, 0.25f}, TestRun::Names(names));
         TestProgram &m = run.m;
-        QCOMPARE(m.Percorso, run.folder.path());
+        QCOMPARE(m.Percorso, QDir::currentPath());
         QCOMPARE(m.NumParole, qint16(10));
         // Words 1 to 10, none at 0 or past the last.
         QCOMPARE(m.Parole[0] + m.Parole[1] + '|' + m.Parole[10] + m.Parole[11], "parola1|parola10");
@@ -315,7 +327,7 @@ private slots:
 
         // Then every picture of the list is read ahead at the exercises' box sizes.
         QCOMPARE(run.platform.preparedPaths.size(), 10);
-        QCOMPARE(run.platform.preparedPaths.last(), run.folder.path() + "/JPG/10.JPG");
+        QCOMPARE(run.platform.preparedPaths.last(), lastPicture.replace("{dir}", m.Percorso));
         QCOMPARE(run.platform.preparedSizes, m.readAheadSizes);
     }
 
@@ -325,13 +337,19 @@ private slots:
         QTest::addColumn<QStringList>("removed"); // from the folder
         QTest::addColumn<QString>("report");      // {dir}: the folder
         QTest::addColumn<QByteArray>("settings"); // diveva.ini, or "DIVEVA.INI/": a folder
+        QTest::addColumn<QByteArray>("folder");   // the folder's name in bytes, if not a usual one
         const auto row = [](const char *name, int words, const QStringList &removed,
-                            const QString &report, const QByteArray &settings = {}) {
-            QTest::addRow("%s", name) << words << removed << report << settings;
+                            const QString &report, const QByteArray &settings = {},
+                            const QByteArray &folder = {}) {
+            QTest::addRow("%s", name) << words << removed << report << settings << folder;
         };
         const QString list =
             "Impossibile leggere l'elenco delle parole.\n\nFile: {dir}/lista.txt\nCausa: ";
         row("no list", 8, {"lista.txt"}, list + "file non trovato.");
+        row("no picture 8, in a folder named in Latin-1", 8, {"jpg/8.jpg"},
+            "Un'immagine manca o non si può mostrare (1 su 8):\n\n{dir}/jpg/8.jpg: file non "
+            "trovato",
+            {}, "caf\xE9");
         row("151 words", 151, {}, list + "l'elenco contiene più di 150 parole (il massimo è 150).");
         const QString one =
             "Un'immagine manca o non si può mostrare (1 su %1):\n\n{dir}/jpg/%1.jpg: "
@@ -362,24 +380,61 @@ private slots:
         QFETCH(QStringList, removed);
         QFETCH(QString, report);
         QFETCH(QByteArray, settings);
-        TestFolder folder;
-        folder.writeWords(numberedWords(words));
+        QFETCH(QByteArray, folder);
+        TestFolder in(folder);
+        in.writeWords(numberedWords(words));
         for (const QString &file : removed)
-            QVERIFY(QFile::remove(folder.path() + '/' + file));
+            QVERIFY(QFile::remove(file));
         if (settings.endsWith('/'))
-            QVERIFY(QDir(folder.path()).mkdir(settings));
+            QVERIFY(QDir().mkdir(settings));
         else if (!settings.isEmpty())
-            QVERIFY(writeFile(folder.path() + "/diveva.ini", settings));
+            QVERIFY(writeFile("diveva.ini", settings));
         ScriptedPlatform platform;
         TestProgram m(platform);
         try {
             m.Main();
             QFAIL("start-up went on");
         } catch (const QString &fatal) {
-            QCOMPARE(fatal, report.replace("{dir}", folder.path()));
+            QCOMPARE(fatal, report.replace("{dir}", in.path()));
         }
         QCOMPARE(m.registry.loadedCount(), 0);
         QVERIFY(m.Parole[150].isEmpty());
+    }
+
+    void listChangedUnderTheProgram_data()
+    {
+        QTest::addColumn<QStringList>("words"); // written as a save writes them, after start-up
+        QTest::addColumn<bool>("reported");
+        QTest::addRow("the same words written again") << numberedWords(8) << false;
+        QStringList reordered = numberedWords(8);
+        reordered.move(0, 7);
+        QTest::addRow("words reordered") << reordered << true;
+    }
+
+    void listChangedUnderTheProgram()
+    {
+        // A save renames a new list over the old one: it is told by the list's content, not by
+        // its time or inode, which a FAT stick does not keep.
+        QFETCH(QStringList, words);
+        QFETCH(bool, reported);
+        TestRun run(numberedWords(8));
+        QVERIFY(writeFile("nuova.txt", words.join("\r\n").toUtf8() + "\r\n"));
+        QVERIFY(QFile::remove("lista.txt") && QFile::rename("nuova.txt", "lista.txt"));
+        PictureBox box(nullptr);
+        box.resize(121, 129);
+        QString report;
+        try {
+            loadPicture(run.m, box, 1); // the next question's picture
+        } catch (const QString &fatal) {
+            report = fatal;
+        }
+        QCOMPARE(report, reported ? "La cartella è cambiata mentre il programma era aperto: per "
+                                    "usarla va riaperta.\n\nFile: "
+                                        + run.folder.path()
+                                        + "/lista.txt\nCausa: l'elenco delle parole non è più "
+                                          "quello letto all'avvio (la cartella è stata salvata di "
+                                          "nuovo?)."
+                                  : QString());
     }
 
     void theTargetLoadsBeforeTheScreenGoes()

@@ -1,3 +1,4 @@
+#include "core/TeacherFolder.h"
 #include "core/WordList.h"
 #include "editor/EditorWindow.h"
 #include "editor/EntryTable.h"
@@ -9,17 +10,23 @@
 #include "editor/VoiceRecorder.h"
 #include "editor/VoiceTake.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/TestProgram.h"
 #include "tests/support/TestSounds.h"
 #include "voices/VoiceDecoder.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +34,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <cerrno>
 #include <random>
 
 namespace {
@@ -44,25 +52,98 @@ QStringList readAsProgram(const QString &folder)
 }
 
 // The disk, failing at one step: only that step (a full disk), or that one and every later one
-// (the machine stops there).
-using Path = const QString &;
-using Data = const QByteArray &;
+// (the machine stops there); the step itself may be done before it fails (written, then the
+// flush fails). watch runs after every step done.
+using D = const OpenDir &;
+using N = const QByteArray &;
 using Disk = DiskFileOps;
 struct FailingOps : Disk {
-    FailingOps(int failAt, bool crash) : failAt(failAt), crash(crash) {}
+    FailingOps(int failAt, bool crash, bool after) : failAt(failAt), crash(crash), after(after) {}
     int calls = 0;
-    QString makeDir(Path p) override { return hit() ? Full : Disk::makeDir(p); }
-    QString writeFile(Path p, Data d) override { return hit() ? Full : Disk::writeFile(p, d); }
-    QString syncDir(Path p) override { return hit() ? Full : Disk::syncDir(p); }
-    QString exchange(Path a, Path b) override { return hit() ? Full : Disk::exchange(a, b); }
-    QString rename(Path a, Path b) override { return hit() ? Full : Disk::rename(a, b); }
-    QString removeTree(Path p) override { return hit() ? Full : Disk::removeTree(p); }
+    std::function<void()> watch;
+    QString makeDir(D d, N n) override
+    {
+        return hit(d.nameOf(n), [&] { return Disk::makeDir(d, n); });
+    }
+    QString writeFile(D d, N n, N data) override
+    {
+        return hit(d.nameOf(n), [&] { return Disk::writeFile(d, n, data); });
+    }
+    QString syncDir(D d) override
+    {
+        return hit(d.shown, [&] { return Disk::syncDir(d); });
+    }
+    QString exchange(D a, N na, D b, N nb) override
+    {
+        return hit(a.nameOf(na), [&] { return Disk::exchange(a, na, b, nb); });
+    }
+    QString rename(D a, N na, D b, N nb) override
+    {
+        return hit(a.nameOf(na), [&] { return Disk::rename(a, na, b, nb); });
+    }
+    QString remove(D d, N n, bool folder) override
+    {
+        return hit(d.nameOf(n), [&] { return Disk::remove(d, n, folder); });
+    }
 
     const int failAt;
-    const bool crash;
-    const QString Full = QStringLiteral("il disco è pieno");
-    bool hit() { return calls++ == failAt || (crash && calls > failAt); }
+    const bool crash, after;
+    QString hit(const QString &file, const std::function<QString()> &real)
+    {
+        const int n = calls++;
+        if ((n == failAt && !after) || (crash && n > failAt))
+            return failure(file, ENOSPC);
+        const QString result = real();
+        if (watch)
+            watch();
+        return n == failAt ? failure(file, ENOSPC) : result;
+    }
 };
+
+// The exercise program started in folder: its report, or empty when it starts.
+QString startExercises(const QString &folder)
+{
+    const QString back = QDir::currentPath();
+    QDir::setCurrent(folder);
+    ScriptedPlatform platform;
+    QString report;
+    try {
+        TestProgram(platform).Main();
+    } catch (const QString &fatal) {
+        report = fatal;
+    }
+    flushDeletes();
+    QDir::setCurrent(back);
+    return report;
+}
+
+// Every file under path with a hash of its content.
+QStringList snapshot(const QString &path)
+{
+    QStringList files;
+    for (QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        const QString file = it.next();
+        files << file + u'=' + QString::number(qHash(fileBytes(file)));
+    }
+    files.sort();
+    return files;
+}
+
+// Answers the next message box with button once it shows, keeping its text in text.
+void answerNextBox(QMessageBox::StandardButton button, QString *text)
+{
+    auto *timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            *text += box->text();
+            timer->deleteLater();
+            timer->stop();
+            box->done(button);
+        }
+    });
+    timer->start(10);
+}
 
 } // namespace
 
@@ -297,24 +378,32 @@ private slots:
     void saveFailsAtEveryStep_data()
     {
         QTest::addColumn<bool>("crash");
+        QTest::addColumn<bool>("after");        // the failing step is done, then reports failure
         QTest::addColumn<bool>("windowsNames"); // LISTA.TXT and JPG/1.JPG: no exchange, two renames
-        QTest::newRow("one step fails") << false << false;
-        QTest::newRow("one step fails, Windows names") << false << true;
-        QTest::newRow("machine stops") << true << false;
-        QTest::newRow("machine stops, Windows names") << true << true;
+        QTest::newRow("one step fails") << false << false << false;
+        QTest::newRow("one step fails, Windows names") << false << false << true;
+        QTest::newRow("one step done, then reported failed") << false << true << false;
+        QTest::newRow("one step done, then reported failed, Windows names")
+            << false << true << true;
+        QTest::newRow("machine stops") << true << false << false;
+        QTest::newRow("machine stops, Windows names") << true << false << true;
     }
 
     void saveFailsAtEveryStep()
     {
         QFETCH(bool, crash);
+        QFETCH(bool, after);
         QFETCH(bool, windowsNames);
         QTemporaryDir dir;
         const QString old = dir.filePath("vecchia"), jpg = windowsNames ? "/JPG/" : "/jpg/";
-        QVERIFY(QDir().mkpath(old + jpg));
-        // An old folder made by hand on Windows, and new pictures to scale, to crop and to copy
-        // from the folder being replaced.
+        QVERIFY(QDir().mkpath(old + jpg + "originali"));
+        // An old folder made by hand on Windows, with other files of the teacher's in jpg/, and
+        // new pictures to scale, to crop and to copy from the folder being replaced.
         QVERIFY(
             writeFile(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n"));
+        const QStringList others{"9.JPG", "IMG_0001.jpg", "originali"};
+        for (const QString &other : others.mid(0, 2) + QStringList{"originali/x.jpg"})
+            QVERIFY(writeFile(old + jpg + other, other.toUtf8()));
         QList<Entry> entries;
         for (int i = 1; i <= 3; ++i) {
             const QString photo = dir.filePath(QStringLiteral("foto%1.jpg").arg(i));
@@ -332,26 +421,54 @@ private slots:
             return folder;
         };
         QStringList newContent;
+        int firstSwitch = -1; // the first step after which the program sees other content
         DiskFileOps disk;
         for (int step = -1;; ++step) { // -1: the save that nothing fails
             const QString folder = copyOfOld();
-            FailingOps ops(step < 0 ? INT_MAX : step, crash);
+            FailingOps ops(step < 0 ? INT_MAX : step, crash, after);
+            if (step < 0)
+                ops.watch = [&] {
+                    if (firstSwitch < 0 && readAsProgram(folder) != oldContent)
+                        firstSwitch = ops.calls - 1;
+                };
             const QString cause = saveFolder(folder, entries, Shape, ops);
             if (step < 0)
                 newContent = readAsProgram(folder);
             else if (ops.calls <= step) // no step left to fail
                 break;
             const QStringList afterSave = readAsProgram(folder);
-            QCOMPARE(recoverFolder(folder, disk), QString()); // the next open
-            const QStringList seen = readAsProgram(folder);
-            QVERIFY2(seen == oldContent || seen == newContent, qPrintable(seen.join(", ")));
+            // The exercise program refuses exactly a folder left mixed, naming it.
+            const bool whole = afterSave == oldContent || afterSave == newContent;
+            QCOMPARE(startExercises(folder),
+                     whole ? QString()
+                           : "La cartella ha un salvataggio non finito.\n\nFile: " + folder
+                                 + "\nCausa: «Diveva – prepara gli esercizi» si è fermato a metà "
+                                   "mentre la salvava; aprendo la cartella con «Diveva – prepara "
+                                   "gli esercizi» il salvataggio si completa.");
+            QCOMPARE(recoverFolder(folder, disk).blocked, QString()); // the next open
+            // Before the first switch the old content, from there on the new one.
+            const bool isOld = step >= 0 && (step < firstSwitch || (step == firstSwitch && !after));
+            QCOMPARE(readAsProgram(folder), isOld ? oldContent : newContent);
+            // The cause names the teacher's files, never the editor's working area.
+            QVERIFY2(!cause.contains(".diveva-prepara"), qPrintable(cause));
             // A failure the save reports leaves the old content; a save it could finish is done.
-            QVERIFY(crash || (afterSave == seen && cause.isEmpty() == (seen == newContent)));
-            // The content replaced is the one backup, which the program reads as the old folder.
-            if (seen == newContent)
-                QCOMPARE(readAsProgram(folder + "/" + EditorFolder::Backup), oldContent);
+            if (!crash)
+                QVERIFY(afterSave == (isOld ? oldContent : newContent) && cause.isEmpty() != isOld);
+            // The teacher's other files stay in jpg/; the backup holds only the old numbered
+            // pictures and list, which the program reads as the old folder.
+            const QString pictures = folder + (QFileInfo::exists(folder + "/jpg") ? "/jpg/" : jpg);
+            for (const QString &other : others)
+                QVERIFY2(QFileInfo::exists(pictures + other), qPrintable(other));
+            QCOMPARE(fileBytes(pictures + "originali/x.jpg"), "originali/x.jpg");
+            const QString backup = TeacherFolder(folder).backupPath();
+            if (!isOld) {
+                QCOMPARE(readAsProgram(backup), oldContent);
+                QCOMPARE(QDir(backup + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                         QStringList({"1.JPG", "2.JPG", "3.JPG"}));
+            }
         }
         QCOMPARE(newContent.size(), 5); // the clean save's words, not the old ones
+        QVERIFY(firstSwitch > 0);
         // Refused before any change, naming the file: a folder gone, a picture gone since added.
         const QString gone = dir.filePath("tolta");
         QVERIFY(saveFolder(gone, entries, Shape, disk).startsWith("File: " + gone));
@@ -359,7 +476,147 @@ private slots:
         const QString folder = copyOfOld();
         QVERIFY(saveFolder(folder, entries, Shape, disk).startsWith("File: " + entries[0].picture));
         QCOMPARE(readAsProgram(folder), oldContent);
-        QVERIFY(!QFileInfo::exists(folder + "/" + EditorFolder::Hidden));
+        QVERIFY(QDir(folder + "/.diveva-prepara").isEmpty());
+    }
+
+    void folderStates_data()
+    {
+        QTest::addColumn<QString>("state");    // what the folder holds when the window opens it
+        QTest::addColumn<QString>("readOnly"); // part of the window's reason; empty: it saves
+        QTest::addColumn<QString>("told");     // part of what the window says
+        const auto row = [](const char *name, const char *state, const char *readOnly,
+                            const char *told) {
+            QTest::addRow("%s", name) << state << readOnly << told;
+        };
+        const char *notPlain = "non è una cartella normale dell'utente";
+        row("working area a link to a folder outside", "link .diveva-prepara", notPlain, "");
+        row("nuovo a link to a folder outside", "link .diveva-prepara/nuovo", notPlain, "");
+        row("vecchio a link to a folder outside", "link .diveva-prepara/vecchio", notPlain, "");
+        row("copia a link to a folder outside", "link .diveva-prepara/copia", notPlain, "");
+        row("jpg a link to a folder outside", "link jpg", "collegamento", "");
+        const char *voided = "il suo giornale non era valido";
+        row("journal naming ../x", "journal ../fuori", "", voided);
+        row("journal naming an absolute path", "journal outside", "", voided);
+        row("journal of another version", "journal version", "un'altra versione", "");
+        row("save that cannot be finished", "journal changed", "jpg è stato cambiato", "");
+        row("journal naming ../x after a switch began", "journal ../fuori changed",
+            "il suo giornale non è valido", "");
+        row("save cut before its journal", "staging", "",
+            "Un salvataggio si era interrotto: la cartella è com'era prima.");
+        row("files in jpg not in the list, kept through two saves", "others", "",
+            "La cartella jpg contiene anche 9.jpg, IMG_0001.jpg, originali: il salvataggio li "
+            "lascia dove sono.");
+        row("second editor while the lock is held", "window", "già aperta in un'altra finestra",
+            "");
+        row("lock of a program gone, on this machine", "lock gone", "", "");
+        row("lock of another computer, not taken", "lock aula-3", "risulta aperta su aula-3",
+            "La cartella risulta aperta su aula-3 dal ");
+        row("jpg that cannot be moved", "stuck jpg", "",
+            "permesso negato: la cartella non si può modificare\nLa cartella è rimasta com'era "
+            "prima.");
+        row("folder named with non-UTF-8 bytes", "caf\xE9", "", "Rinominare la cartella");
+    }
+
+    void folderStates()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, readOnly);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QString outside = dir.filePath("fuori"), area = "/.diveva-prepara";
+        QVERIFY(QDir().mkpath(outside + "/jpg") && writeFile(outside + "/dentro.txt", "fuori"));
+        const QStringList outsideBefore = snapshot(outside);
+        TestFolder made(state == "caf\xE9" ? "caf\xE9" : "cartella"); // the working directory
+        made.writeWords({"uno", "due", "tre"});
+        const QString folder = made.path(), linked = state.mid(5);
+        if (state.startsWith("link"))
+            QVERIFY(QDir().mkpath(".diveva-prepara") && QDir(linked).removeRecursively()
+                    && QFile::link(outside, linked));
+        if (state.startsWith("journal") || state == "staging")
+            QVERIFY(QDir().mkpath(".diveva-prepara/nuovo/jpg")
+                    && writeFile(".diveva-prepara/nuovo/jpg/1.jpg", "nuova"));
+        if (state.startsWith("journal")) {
+            SaveJournal j;
+            j.count = 3;
+            for (int i = 0; i < 2; ++i) {
+                const QByteArray print =
+                    TeacherFolder::print(TeacherFolder(folder).fd(), folderParts()[i], 3);
+                j.parts.append({i, folderParts()[i].name, print, print, {}});
+            }
+            if (state.contains("../fuori"))
+                j.parts[0].oldName = "../fuori";
+            if (state.endsWith("outside"))
+                j.parts[0].others = {QFile::encodeName(outside)};
+            if (state.contains("changed"))
+                j.parts[0].oldPrint = j.parts[0].newPrint =
+                    QByteArray(j.parts[0].oldPrint.size(), '1');
+            const QByteArray version = state.endsWith("version") ? "giornale 2" : "giornale 1";
+            QVERIFY(writeFile(".diveva-prepara/giornale", j.text().replace("giornale 1", version)));
+        }
+        for (const char *other : {"jpg/9.jpg", "jpg/IMG_0001.jpg", "jpg/originali/x.jpg"})
+            QVERIFY(state != "others" || (QDir().mkpath("jpg/originali") && writeFile(other, "x")));
+        if (state.startsWith("lock")) { // left by a program that ended, or by another computer
+            const QByteArray holder =
+                state == "lock gone"
+                    ? "2147483647\ndiveva-prepara\n" + QSysInfo::machineHostName().toUtf8() + '\n'
+                          + QSysInfo::machineUniqueId() + '\n' + QSysInfo::bootUniqueId()
+                    : "4242\ndiveva-prepara\naula-3\nx\ny";
+            QVERIFY(QDir().mkdir(".diveva-prepara")
+                    && writeFile(".diveva-prepara/blocco", holder + '\n',
+                                 QDateTime::currentDateTime().addDays(-2)));
+        }
+        EditorWindow first(ExerciseFacts{Shape, 129, {}}), w(ExerciseFacts{Shape, 129, {}});
+        const auto open = [&folder](EditorWindow &in) {
+            return in.openFolder(folder)
+                   && QSignalSpy(&in, &EditorWindow::importFinished).wait(30000);
+        };
+        QString asked;
+        QVERIFY(state != "window" || open(first));
+        if (state == "lock aula-3" || state == "caf\xE9")
+            answerNextBox(QMessageBox::No, &asked);
+        open(w);
+        QVERIFY2(readOnly.isEmpty() ? w.readOnlyReason().isEmpty()
+                                    : w.readOnlyReason().contains(readOnly),
+                 qPrintable(w.readOnlyReason()));
+        if (state == "stuck jpg") { // a jpg/ from a CD, of another user: the switch fails
+            struct : DiskFileOps {
+                QString exchange(D a, N na, D b, N nb) override
+                {
+                    return na == "jpg" ? failure(a.nameOf(na), EACCES)
+                                       : Disk::exchange(a, na, b, nb);
+                }
+            } stuck;
+            w.setFileOps(&stuck);
+            w.table()->moveEntry(0, 2);
+            answerNextBox(QMessageBox::Ok, &asked);
+            QVERIFY(!w.saveTo(folder));
+            w.setFileOps(nullptr);
+            QVERIFY(open(w) && w.readOnlyReason().isEmpty()); // not locked out
+        }
+        QVERIFY2((w.notice() + asked).contains(told), qPrintable(w.notice() + asked));
+        if (state == "caf\xE9") {
+            QVERIFY(w.folder().isEmpty());
+        } else if (readOnly.isEmpty()) { // moved and saved, then saved again unchanged
+            const QStringList seen = readAsProgram(folder);
+            w.table()->moveEntry(0, 2);
+            QVERIFY(w.saveTo(folder));
+            // A file the teacher put in the backup (Windows' Thumbs.db) is set aside, not removed.
+            QVERIFY(state != "others" || writeFile(folder + area + "/copia/jpg/Thumbs.db", "x"));
+            QVERIFY(w.saveTo(folder));
+            QCOMPARE(readAsProgram(folder), QStringList({"", seen[2], seen[3], seen[1]}));
+            QVERIFY(!QFileInfo::exists(folder + area + "/nuovo"));
+            for (const char *other : {"/jpg/9.jpg", "/jpg/IMG_0001.jpg", "/jpg/originali/x.jpg"})
+                QCOMPARE(QFileInfo::exists(folder + other), state == "others");
+            QCOMPARE(QFileInfo::exists(folder + area + "/copia-2/jpg/Thumbs.db"),
+                     state == "others");
+            QCOMPARE(QDir(folder + area + "/copia/jpg")
+                         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     QStringList({"1.jpg", "2.jpg", "3.jpg"}));
+        } else { // the window saves nothing there either
+            answerNextBox(QMessageBox::Ok, &asked);
+            QVERIFY(!w.saveTo(folder));
+        }
+        QCOMPARE(snapshot(outside), outsideBefore);
     }
 
     // A teacher's session, through the window's own keys: add pictures, edit a word, reorder,
@@ -405,9 +662,28 @@ private slots:
             0, [&] { QTest::keyClick(asked = QApplication::activeModalWidget(), Qt::Key_Escape); });
         QVERIFY(w.isWindowModified() && !w.close() && asked);
 
+        // While the first save writes, the window takes no edit: Delete removes nothing.
+        struct Held : DiskFileOps {
+            QSemaphore go;
+            QString writeFile(D d, N n, N data) override
+            {
+                go.acquire();
+                return Disk::writeFile(d, n, data);
+            }
+        } held;
+        w.setFileOps(&held);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        int rowsWhileSaving = 0;
+        QTimer::singleShot(0, [&] {
+            QTest::keyClick(w.view(), Qt::Key_Delete);
+            rowsWhileSaving = w.table()->rowCount();
+            held.go.release(1000);
+        });
         const int order[] = {0, 4, 1, 2, 3};
         for (int save = 0; save < 2; ++save) { // saved, then opened again and saved unchanged
             QVERIFY(w.saveTo(dir.path()) && !w.isWindowModified());
+            QCOMPARE(rowsWhileSaving, 5);
             QCOMPARE(fileBytes(dir.filePath("lista.txt")),
                      QByteArray("cane\r\nluna\r\ngatto nero\r\ntopo\r\nmela\r\n"));
             for (int k = 0; k < 5; ++k) // the teacher's JPEGs, copied as they are

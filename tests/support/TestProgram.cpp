@@ -13,8 +13,31 @@
 #include <QImage>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+TestFolder::TestFolder(const QByteArray &name) : m_name(name), m_previous(QDir::currentPath())
+{
+    const QByteArray folder = QFile::encodeName(m_dir.path()) + '/' + name;
+    if (!name.isEmpty())
+        ::mkdir(folder.constData(), 0777);
+    ::chdir(folder.constData());
+    m_path = QDir::currentPath();
+    QDir().mkdir(QStringLiteral("jpg"));
+}
+
+TestFolder::~TestFolder()
+{
+    QDir::setCurrent(m_previous);
+    // QTemporaryDir could not remove a name Qt cannot encode back.
+    if (!m_name.isEmpty())
+        ::rename((QFile::encodeName(m_dir.path()) + '/' + m_name).constData(),
+                 QFile::encodeName(m_dir.filePath(QStringLiteral("x"))).constData());
+}
+
 TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
                  const QByteArray &settings)
+    : folder(names == Latin1Folder ? QByteArray("caf\xE9") : QByteArray())
 {
     folder.writeWords(words);
     if (settings == "--schermo-intero")
@@ -22,7 +45,7 @@ TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
     else if (!settings.isEmpty())
         writeFile(folder.path() + QStringLiteral("/diveva.ini"), settings);
     if (names == WindowsNames) {
-        QDir dir(folder.path());
+        QDir dir;
         dir.rename(QStringLiteral("lista.txt"), QStringLiteral("LISTA.TXT"));
         dir.rename(QStringLiteral("jpg"), QStringLiteral("JPG"));
         for (int n = 1; n <= qMax(int(words.size()), 1); ++n)
@@ -56,7 +79,7 @@ void TestRun::open(ScreenId id, QList<float> randoms)
 
 void TestFolder::writeWords(const QStringList &words)
 {
-    QFile list(m_dir.filePath(QStringLiteral("lista.txt")));
+    QFile list(QStringLiteral("lista.txt"));
     list.open(QIODevice::WriteOnly);
     for (const QString &w : words)
         list.write(w.toUtf8() + "\r\n");
@@ -68,7 +91,7 @@ void TestFolder::writePictures(int count)
     for (int n = 1; n <= qMax(count, 1); ++n) {
         QImage image(40, 30, QImage::Format_RGB32);
         image.fill(pictureColour(n));
-        image.save(m_dir.filePath(QStringLiteral("jpg/%1.jpg").arg(n)), "JPEG", 95);
+        image.save(QStringLiteral("jpg/%1.jpg").arg(n), "JPEG", 95);
     }
 }
 

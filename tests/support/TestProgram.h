@@ -64,17 +64,14 @@ private:
 
 // A folder the program can start in, made by the test: a word list and small JPEGs, each of
 // one flat colour so a test can tell the pictures apart. It becomes the working directory for
-// as long as it lives.
+// as long as it lives. Given a name, it is a folder of that name, in bytes that need not be
+// UTF-8 (a Latin-1 name from an old stick), which the program shows as Qt decodes it.
 class TestFolder {
 public:
-    TestFolder() : m_previous(QDir::currentPath())
-    {
-        QDir(m_dir.path()).mkdir(QStringLiteral("jpg"));
-        QDir::setCurrent(m_dir.path());
-    }
-    ~TestFolder() { QDir::setCurrent(m_previous); }
+    explicit TestFolder(const QByteArray &name = {});
+    ~TestFolder();
 
-    QString path() const { return m_dir.path(); }
+    QString path() const { return m_path; }
     // Writes one word per line (CR LF, UTF-8) and pictures 1..count of words.
     void writeWords(const QStringList &words);
     // Writes pictures 1..count (picture 1 for none).
@@ -87,7 +84,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QString m_previous;
+    QByteArray m_name;
+    QString m_previous, m_path;
 };
 
 // The module with every screen registered, as the program's entry builds it.
@@ -118,7 +116,7 @@ inline QStringList numberedWords(int count)
 // given are written as the folder's diveva.ini; "--schermo-intero" asks for full screen as the
 // command line does.
 struct TestRun {
-    enum Names { AsUsual, WindowsNames }; // LISTA.TXT, JPG/N.JPG
+    enum Names { AsUsual, WindowsNames, Latin1Folder }; // LISTA.TXT, JPG/N.JPG; caf\xE9
     explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual,
                      const QByteArray &settings = {});
     ~TestRun();
