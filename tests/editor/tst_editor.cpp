@@ -754,6 +754,7 @@ private slots:
             w.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click(); // Annulla
             held.release(threads);
             QVERIFY(imported.wait(30000));
+            pictureThreads()->waitForDone(); // none is left inside the semaphore
         } else {
             t->moveEntry(0, 2);
             QVERIFY(w.saveTo(dir.path()));
