@@ -1,8 +1,10 @@
+#include "app/CommandLine.h"
 #include "desktop/ItalianTranslation.h"
 #include "editor/EditorWindow.h"
 #include "exercises/FormTrova2.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
 #include <QIcon>
 
@@ -10,6 +12,14 @@
 // the shape of the picture boxes and the word label of the word-to-picture exercise.
 int main(int argc, char *argv[])
 {
+    const CommandLine line = readCommandLine(
+        argc, argv, "diveva-prepara",
+        QStringLiteral("Diveva – prepara gli esercizi: crea o cambia una cartella degli esercizi "
+                       "di Diveva PAROLE/IMMAGINI (l'elenco lista.txt e le immagini jpg/1.jpg, "
+                       "jpg/2.jpg...) a partire dalle foto dell'insegnante."),
+        QStringLiteral("La cartella da aprire; se manca, si comincia da una cartella nuova."));
+    if (line.exitCode)
+        return *line.exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("diveva-prepara"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/diveva.xpm")));
@@ -21,8 +31,7 @@ int main(int argc, char *argv[])
                         [label](const QString &word) { return label.horizontalAdvance(word); }};
     EditorWindow window(facts);
     window.show();
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1)
-        window.openFolder(args[1]);
+    if (!line.folder.isEmpty())
+        window.openFolder(QFile::decodeName(line.folder));
     return QApplication::exec();
 }

@@ -18,6 +18,7 @@
 class DesktopPlatform : public Platform {
 public:
     DesktopPlatform();
+    ~DesktopPlatform() override;
 
     float nextRandom() override;
     void beep() override;
@@ -41,7 +42,8 @@ public:
 private:
     std::mt19937 m_generator;
     SystemBell m_bell;
-    // Its workers are waited for when the program ends (at most one picture each).
+    // Its workers are waited for when the program ends (at most one picture each), however it
+    // ends: see preparePictures.
     PictureCache m_pictures;
     // Ended in the reverse order: the lookups are waited for (they use the store and post to the
     // context), then their results still queued are dropped with the context, then the store's

@@ -28,7 +28,8 @@
 
 EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     : QMainWindow(parent), m_table(new EntryTable(std::move(facts), this)), m_view(new QTableView),
-      m_listProblems(new QLabel), m_cropPosition(new QSlider(Qt::Horizontal)), m_banner(new QLabel)
+      m_listProblems(new QLabel), m_emptyHint(new QLabel),
+      m_cropPosition(new QSlider(Qt::Horizontal)), m_banner(new QLabel)
 {
     m_view->setModel(m_table);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -55,6 +56,14 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     cropRow->addWidget(cropLabel);
     cropRow->addWidget(m_cropPosition, 1);
     m_listProblems->setWordWrap(true);
+    // Over the empty list; the drops go through it to the list.
+    m_emptyHint->setText(
+        tr("Trascina qui le foto dal gestore dei file, oppure premi «Aggiungi immagini…»."));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyHint->setForegroundRole(QPalette::PlaceholderText);
+    (new QVBoxLayout(m_view->viewport()))->addWidget(m_emptyHint);
     auto *central = new QWidget;
     auto *layout = new QVBoxLayout(central);
     m_banner->setWordWrap(true);
@@ -105,13 +114,31 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     file->addSeparator();
     file->addAction(closeAction);
     edit->addActions({undo, redo, addAction, removeAction, upAction, downAction});
-    bar->addActions({newAction, openAction, addAction, saveAction, undo, redo, removeAction,
-                     upAction, downAction, tryAction});
-    for (QAction *a : bar->actions())
-        a->setToolTip(a->text().remove(u'&').remove(u'…')
-                      + (a->shortcut().isEmpty()
-                             ? QString()
-                             : " (" + a->shortcut().toString(QKeySequence::NativeText) + ")"));
+    const auto tip = [](QAction *a) {
+        return a->text().remove(u'&').remove(u'…')
+               + (a->shortcut().isEmpty()
+                      ? QString()
+                      : " (" + a->shortcut().toString(QKeySequence::NativeText) + ")");
+    };
+    const QList<QAction *> commands{newAction,    openAction, addAction,  saveAction,
+                                    removeAction, upAction,   downAction, tryAction};
+    for (QAction *a : commands)
+        a->setToolTip(tip(a));
+    // On the toolbar, undo and redo keep their short names: the step's caption, which can be
+    // long, would push the last actions out of sight. It is in their tooltips and in the menu.
+    const auto shortName = [this, tip](QAction *step, const QString &text) {
+        auto *a = new QAction(text, this);
+        connect(a, &QAction::triggered, step, &QAction::trigger);
+        const auto follow = [a, step, tip] {
+            a->setEnabled(step->isEnabled());
+            a->setToolTip(tip(step));
+        };
+        connect(step, &QAction::changed, a, follow);
+        follow();
+        return a;
+    };
+    bar->addActions({newAction, openAction, addAction, saveAction, shortName(undo, tr("Annulla")),
+                     shortName(redo, tr("Ripeti")), removeAction, upAction, downAction, tryAction});
 
     connect(m_table, &EntryTable::filesDropped, this, &EditorWindow::addFiles);
     connect(m_table, &EntryTable::problemsChanged, this, &EditorWindow::updateState);
@@ -294,6 +321,7 @@ void EditorWindow::updateState()
                  .arg(blocking)
                  .arg(warnings);
     m_listProblems->setText(texts.join(u'\n'));
+    m_emptyHint->setVisible(m_table->rowCount() == 0);
 }
 
 void EditorWindow::updateCropControls()

@@ -89,6 +89,7 @@ private:
     EntryTable *m_table;
     QTableView *m_view;
     QLabel *m_listProblems;
+    QLabel *m_emptyHint;
     QSlider *m_cropPosition;
     QLabel *m_banner;
     QAction *m_saveAction = nullptr, *m_undo = nullptr, *m_redo = nullptr;

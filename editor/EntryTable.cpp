@@ -75,7 +75,10 @@ void EntryTable::insertEntries(int row, const QList<Entry> &entries)
     row = qBound(0, row, int(after.size()));
     for (int i = 0; i < entries.size(); ++i)
         after.insert(row + i, entries[i]);
-    change(tr("Aggiunta di %n immagini", nullptr, int(entries.size())), after);
+    // Italian singular and plural by hand: Qt tells them apart only through a translation file.
+    change(entries.size() == 1 ? tr("Aggiunta di un'immagine")
+                               : tr("Aggiunta di %1 immagini").arg(entries.size()),
+           after);
 }
 
 void EntryTable::removeEntries(QList<int> rows)
@@ -86,8 +89,11 @@ void EntryTable::removeEntries(QList<int> rows)
     for (int row : rows)
         if (row >= 0 && row < after.size())
             after.removeAt(row);
-    if (after.size() != m_entries.size())
-        change(tr("Eliminazione di %n righe", nullptr, int(rows.size())), after);
+    const qsizetype removed = m_entries.size() - after.size();
+    if (removed > 0)
+        change(removed == 1 ? tr("Eliminazione di una riga")
+                            : tr("Eliminazione di %1 righe").arg(removed),
+               after);
 }
 
 void EntryTable::moveEntry(int from, int to)

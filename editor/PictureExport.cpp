@@ -3,6 +3,7 @@
 #include "core/SafeFile.h"
 #include "editor/HeicPicture.h"
 #include "pictures/PictureDecoder.h"
+#include "pictures/PictureHeader.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -32,38 +33,88 @@ Probe probe(const QByteArray &data)
     return p;
 }
 
+// Bytes a pixel of format takes; an unknown one counts as the widest Qt has.
+qint64 bytesPerPixel(QImage::Format format)
+{
+    if (format == QImage::Format_Invalid)
+        return 8;
+    return qMax(1, QImage::toPixelFormat(format).bitsPerPixel() / 8);
+}
+
+// A picture in a format other than JPEG and HEIC (PNG and whatever else Qt reads), upright at
+// size. Qt's readers decode the whole picture: its memory, and that of the 32-bit copy that smooth
+// scaling makes of it, is reserved first, from the size and pixel format in its header.
+PictureResult readWithQt(const QByteArray &data, QSize size, DecodeBudget &budget)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    const qint64 pixels = qint64(stored.width()) * stored.height();
+    const qint64 bytes = pixels * (bytesPerPixel(reader.imageFormat()) + 4);
+    if (pixels > PictureLimits::MaxPixels || bytes > budget.total())
+        return {{}, tooLargeToRead(stored, bytes, budget.total())};
+    const DecodeBudget::Reservation memory = budget.reserve(bytes);
+    // Qt's own limit (128 MB) gives way to the budget, which already let this picture in.
+    reader.setAllocationLimit(int(bytes / DecodeBudget::MiB) + 1);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return {{}, QStringLiteral("non è un'immagine valida (%1)").arg(reader.errorString())};
+    return {image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), {}};
+}
+
+// Why content that no reader recognises is not a picture.
+QString notAPicture(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return QStringLiteral("il file è vuoto");
+    // Fewer bytes than the longest signature the formats are told apart by (HEIC's box).
+    if (data.size() < 12)
+        return QStringLiteral("il file è troppo corto per essere un'immagine (%1 byte)")
+            .arg(data.size());
+    return QStringLiteral("formato sconosciuto: non è un'immagine che l'editor sa leggere");
+}
+
 } // namespace
 
-RenderedPicture renderPicture(const QByteArray &data, const Crop &crop, QSize shape, int longest)
+RenderedPicture renderPicture(const QByteArray &data, const Crop &crop, QSize shape, int longest,
+                              DecodeBudget &budget)
 {
     RenderedPicture out;
+    HeicImage heic;
+    Probe p;
     if (isHeic(data)) {
-        HeicImage heic = decodeHeic(data, longest < MaxSavedSide ? longest : 0);
+        heic = decodeHeic(data, longest < MaxSavedSide ? longest : 0, budget);
         out.cause = heic.cause;
-        out.fullSize = heic.image.size();
-        if (!heic.image.isNull()) {
-            const QRect kept = keptRect(out.fullSize, crop, shape);
-            out.image = heic.image.copy(kept);
-            if (qMax(kept.width(), kept.height()) > longest)
-                out.image = out.image.scaled(QSize(longest, longest), Qt::KeepAspectRatio,
-                                             Qt::SmoothTransformation);
-        }
-        return out;
+        p.upright = heic.image.size();
+    } else {
+        p = probe(data);
+        if (p.format.isEmpty())
+            out.cause = notAPicture(data);
+        else if (!p.upright.isValid())
+            out.cause = QStringLiteral("non è un'immagine %1 valida: l'intestazione non si legge")
+                            .arg(QString::fromLatin1(p.format.toUpper()));
     }
-    const Probe p = probe(data);
-    if (!p.upright.isValid()) {
-        // The decoder gives the cause in the words the exercise program uses.
-        out.cause = decodePictureData(data, QSize(1, 1)).cause;
-        if (out.cause.isEmpty())
-            out.cause = QStringLiteral("non è un'immagine valida");
+    if (!out.ok())
         return out;
-    }
     out.fullSize = p.upright;
+    // Scaled whole, then cut: the kept part of a picture at full size is never copied.
     const QRect kept = keptRect(p.upright, crop, shape);
     const double s = qMin(1.0, double(longest) / qMax(kept.width(), kept.height()));
     const QSize decoded(qMax(1, int(std::lround(p.upright.width() * s))),
                         qMax(1, int(std::lround(p.upright.height() * s))));
-    PictureResult picture = decodePictureData(data, decoded);
+    PictureResult picture;
+    if (!heic.image.isNull())
+        picture.image =
+            heic.image.size() == decoded
+                ? heic.image
+                : heic.image.scaled(decoded, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    else if (p.format == "jpeg")
+        picture = decodePictureData(data, decoded, budget);
+    else
+        picture = readWithQt(data, decoded, budget);
     if (!picture.ok()) {
         out.cause = picture.cause;
         return out;
@@ -75,7 +126,8 @@ RenderedPicture renderPicture(const QByteArray &data, const Crop &crop, QSize sh
     return out;
 }
 
-ExportedPicture exportPicture(const QString &path, const Crop &crop, QSize shape)
+ExportedPicture exportPicture(const QString &path, const Crop &crop, QSize shape,
+                              DecodeBudget &budget)
 {
     const FileContents file = readRegularFile(path, MaxPictureFileBytes);
     if (!file.ok())
@@ -83,9 +135,9 @@ ExportedPicture exportPicture(const QString &path, const Crop &crop, QSize shape
     const Probe p = probe(file.data);
     if (p.format == "jpeg" && !p.turned && !crop.enabled
         && qMax(p.upright.width(), p.upright.height()) <= MaxSavedSide
-        && decodePictureData(file.data, QSize(1, 1)).ok()) // whole: no truncation warning
+        && decodePictureData(file.data, QSize(1, 1), budget).ok()) // whole: no truncation warning
         return {file.data, {}};
-    const RenderedPicture picture = renderPicture(file.data, crop, shape, MaxSavedSide);
+    const RenderedPicture picture = renderPicture(file.data, crop, shape, MaxSavedSide, budget);
     if (!picture.ok())
         return {{}, picture.cause};
     // JPEG has no transparency: transparent parts become white, as on the exercises' background.

@@ -1,19 +1,22 @@
 # Debian packages the project needs, by purpose. Sourced by the other scripts.
+# help2man makes the manual pages from the programs' --help, which Qt's Italian texts
+# (qt6-translations-l10n) complete.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
     fonts-liberation2 pkg-config libheif-dev zlib1g-dev
     qt6-multimedia-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-    libopusenc-dev libebur128-dev libespeak-ng-dev"
+    libopusenc-dev libebur128-dev libespeak-ng-dev help2man qt6-translations-l10n"
 # The voices: GStreamer's plugins read WAV and Ogg (base), MP3 and MP4 (good), AAC (libav);
 # eSpeak NG's Italian voice makes the editor's synthetic voices.
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n
     libheif1 libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-libav libopusenc0 libebur128-1 libespeak-ng1 espeak-ng-data"
-# dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own.
+# dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own. lintian: the
+# Debian package's checks.
 # pulseaudio, pulseaudio-utils: the voice player's sound server with a null sink, and parec and
 # pactl to record and count what it played.
 TEST_PACKAGES="xvfb xauth xdotool x11-utils x11-xkb-utils imagemagick clang-format-14
     libcanberra0 sound-theme-freedesktop desktop-file-utils appstream dpkg-dev file strace
-    dbus-daemon pulseaudio pulseaudio-utils"
+    dbus-daemon pulseaudio pulseaudio-utils lintian"
 # scripts/package: the .deb's dependencies are found by dpkg-shlibdeps.
 PACKAGE_PACKAGES="dpkg-dev file"
 # scripts/fuzz: libFuzzer comes with clang.

@@ -7,6 +7,7 @@
 #include "editor/PictureExport.h"
 #include "editor/Problems.h"
 #include "editor/SpeechSynth.h"
+#include "editor/Thumbnails.h"
 #include "editor/VoiceRecorder.h"
 #include "editor/VoiceTake.h"
 #include "tests/support/TestPictures.h"
@@ -18,9 +19,12 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -29,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 
 #include <cerrno>
@@ -241,33 +246,135 @@ private slots:
     {
         QTest::addColumn<QByteArray>("source");
         QTest::addColumn<bool>("cropped");
-        QTest::addColumn<QSize>("size"); // of the JPEG saved
-        const QImage wide = noisyImage(QSize(600, 400), 1);
+        QTest::addColumn<qint64>("budgetBytes");
+        QTest::addColumn<QImage>("shown");  // what the JPEG saved must show, at its size
+        QTest::addColumn<QString>("cause"); // its start, for a picture refused
+        QTest::addColumn<bool>("reserved"); // a decode took memory from the budget
+        constexpr qint64 Enough = 64 * DecodeBudget::MiB;
+        // Patches of colour: a picture whose every part is told from the others.
+        const auto patches = [](QSize size, quint32 seed) {
+            return noisyImage(size / 8, seed)
+                .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        };
+        const auto saved = [&](const char *name, const QByteArray &source, QImage shown,
+                               bool cropped = false) {
+            QTest::newRow(name) << source << cropped << Enough << shown << QString() << true;
+        };
+        const auto refused = [](const char *name, const QByteArray &source, qint64 budget,
+                                const char *cause, bool reserved = false) {
+            QTest::newRow(name) << source << false << budget << QImage() << cause << reserved;
+        };
+        const auto fixture = [](const char *name) { return fileBytes(QFINDTESTDATA(name)); };
+        const QImage photo = patches({2000, 1500}, 2), wide = patches({600, 400}, 1);
+        saved("large jpeg scaled", jpegBytes(photo, 80),
+              photo.scaled(1024, 768, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        // Made by withExifOrientation(jpegBytes(noisyImage({60, 40}, 1), 80), 6) of TestPictures.
+        saved("EXIF turned", fixture("turned.jpg"),
+              QImage::fromData(fixture("turned.jpg")).transformed(QTransform().rotate(90)));
+        // Its left third transparent: white, as on the exercises' background.
+        QImage clear = wide.convertToFormat(QImage::Format_ARGB32), onWhite = wide;
+        for (int y = 0; y < 400; ++y)
+            std::fill_n(reinterpret_cast<QRgb *>(clear.scanLine(y)), 200, qRgba(0, 0, 0, 0));
+        QPainter(&onWhite).fillRect(0, 0, 200, 400, Qt::white);
         QByteArray png;
         QBuffer buffer(&png);
-        QVERIFY(buffer.open(QIODevice::WriteOnly) && wide.save(&buffer, "PNG"));
-        const auto fixture = [](const char *name) { return fileBytes(QFINDTESTDATA(name)); };
-        QTest::newRow("large jpeg scaled")
-            << jpegBytes(noisyImage({2000, 1500}, 2), 80) << false << QSize(1024, 768);
-        // Made by withExifOrientation(jpegBytes(noisyImage({60, 40}, 1), 80), 6) of TestPictures.
-        QTest::newRow("EXIF turned") << fixture("turned.jpg") << false << QSize(40, 60);
-        QTest::newRow("png to jpeg") << png << false << QSize(600, 400);
-        // Made by heif-enc from a 64 x 48 picture.
-        QTest::newRow("HEIC to jpeg") << fixture("foto.heic") << false << QSize(64, 48);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && clear.save(&buffer, "PNG"));
+        saved("png to jpeg", png, onWhite);
+        // Made by libheif's encoder at quality 90, a grid of one tile as phones write them.
+        const QByteArray heic = fixture("foto.heic");
+        saved("HEIC to jpeg", heic, patches({64, 48}, 4));
         // 400 high in the boxes' shape: 400 * 121 / 129 = 375.2 wide.
-        QTest::newRow("cropped to the boxes") << jpegBytes(wide, 80) << true << QSize(375, 400);
+        saved("cropped to the boxes", jpegBytes(wide, 80), wide.copy(113, 0, 375, 400), true);
+        refused("empty file", {}, Enough, "il file è vuoto");
+        refused("the start of a HEIC", QByteArray::fromHex("00000018") + "ftyp", Enough,
+                "il file è troppo corto");
+        refused("unknown format", "pane, latte, uova\n", Enough, "formato sconosciuto");
+        // 64 x 48 pixels do not fit in 16 KB; each side is within libheif's limit for it.
+        refused("HEIC over the budget, refused from its header", heic, 16 * 1024,
+                "l'immagine è troppo grande (64 x 48 pixel");
+        // Its header says 16 x 16: libheif's limit per side refuses the 64 x 48 it decodes.
+        QByteArray lying = heic;
+        for (qsizetype at = 0; (at = lying.indexOf("ispe", at + 1)) > 0;)
+            lying.replace(at + 8, 8, QByteArray::fromHex("0000001000000010"));
+        refused("HEIC larger than its header says", lying, 4 * 1024, "l'immagine è troppo grande",
+                true);
     }
 
     void pictures()
     {
         QFETCH(QByteArray, source);
         QFETCH(bool, cropped);
-        QFETCH(QSize, size);
+        QFETCH(qint64, budgetBytes);
+        QFETCH(QImage, shown);
+        QFETCH(QString, cause);
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("foto"), source));
-        const ExportedPicture out = exportPicture(dir.filePath("foto"), Crop{cropped, 0.5}, Shape);
-        QVERIFY(out.bytes != source); // a new JPEG, not the file copied
-        QCOMPARE(QImage::fromData(out.bytes, "JPEG").size(), size);
+        DecodeBudget budget(budgetBytes);
+        const ExportedPicture out =
+            exportPicture(dir.filePath("foto"), Crop{cropped, 0.5}, Shape, budget);
+        QVERIFY2(out.cause.startsWith(cause) && out.ok() == cause.isEmpty(), qPrintable(out.cause));
+        QTEST(budget.peakReserved() > 0, "reserved");
+        if (!out.ok())
+            return;
+        // The picture itself, turned and cut: off by a few levels a channel, as JPEG leaves it; a
+        // picture turned the wrong way or with its colours swapped is off by 40 and more.
+        const QImage jpeg =
+            QImage::fromData(out.bytes, "JPEG").convertToFormat(QImage::Format_RGB888);
+        const QImage expected = shown.convertToFormat(QImage::Format_RGB888);
+        QCOMPARE(jpeg.size(), expected.size());
+        double off = 0;
+        for (int y = 0; y < jpeg.height(); ++y)
+            for (int i = 0; i < 3 * jpeg.width(); ++i)
+                off += qAbs(jpeg.constScanLine(y)[i] - expected.constScanLine(y)[i]);
+        off /= 3.0 * jpeg.width() * jpeg.height();
+        QVERIFY2(off < 16, qPrintable(QString::number(off)));
+    }
+
+    void undoCaptions_data()
+    {
+        QTest::addColumn<int>("added");
+        QTest::addColumn<QList<int>>("removed");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("one picture added") << 1 << QList<int>{} << "Aggiunta di un'immagine";
+        QTest::newRow("three pictures added") << 3 << QList<int>{} << "Aggiunta di 3 immagini";
+        QTest::newRow("one row chosen twice")
+            << 0 << QList<int>{2, 2} << "Eliminazione di una riga";
+        QTest::newRow("two rows removed") << 0 << QList<int>{0, 3} << "Eliminazione di 2 righe";
+    }
+
+    void undoCaptions()
+    {
+        QFETCH(int, added);
+        QFETCH(QList<int>, removed);
+        EntryTable table(ExerciseFacts{Shape, 129, {}});
+        table.reset(QList<Entry>(4, Entry{"parola", {}, {}}));
+        if (added > 0)
+            table.insertEntries(1, QList<Entry>(added, Entry{"nuova", {}, {}}));
+        else
+            table.removeEntries(removed);
+        QTEST(table.undoStack()->undoText(), "caption");
+    }
+
+    // At 800 x 600, narrower than the window opens, every action of the toolbar in sight after a
+    // step with a long caption; the hint on the empty list.
+    void smallWindow()
+    {
+        EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        QVERIFY(w.width() >= 800);
+        w.resize(800, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *hint = w.view()->viewport()->findChild<QLabel *>();
+        QVERIFY(hint && hint->isVisible() && hint->text().contains("«Aggiungi immagini…»"));
+        w.table()->replaceAll("Ripristino della copia precedente", {Entry{"uno", {}, {}}});
+        QVERIFY(!hint->isVisible());
+        // The toolbar lays its buttons out again, for the caption's new width.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QStringList hidden;
+        for (QAction *a : w.findChild<QToolBar *>()->actions())
+            if (!w.findChild<QToolBar *>()->widgetForAction(a)->isVisible())
+                hidden << a->text();
+        QCOMPARE(hidden, QStringList());
     }
 
     void saveFailsAtEveryStep_data()
@@ -587,6 +694,89 @@ private slots:
             QVERIFY(w.openFolder(dir.path()));
             QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
         }
+    }
+
+    // The window's mouse work on a folder of three photos, each word named after its colour: a
+    // photo dropped on a row, a row dragged down and one up, an import cancelled, and the
+    // thumbnails after a save and after the backup is brought back twice (the second backup
+    // holds other pictures under the same names as the first).
+    void windowGestures_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QString>("rows"); // afterwards: each row's word and its thumbnail's colour
+        QTest::newRow("photo dropped on row 2") << "drop"
+                                                << "rosso:r verde:y blu:b";
+        QTest::newRow("row 1 dragged below row 3") << "down"
+                                                   << "verde:g blu:b rosso:r";
+        QTest::newRow("row 3 dragged onto row 1") << "up"
+                                                  << "blu:b rosso:r verde:g";
+        QTest::newRow("import cancelled") << "cancel"
+                                          << "rosso:r verde:g blu:b";
+        QTest::newRow("saved after a move") << "save"
+                                            << "verde:g blu:b rosso:r";
+        QTest::newRow("backup restored twice") << "restore"
+                                               << "verde:g blu:b rosso:r";
+    }
+    void windowGestures()
+    {
+        QFETCH(QString, gesture);
+        QTemporaryDir dir;
+        const auto photo = [&](const QString &name, Qt::GlobalColor colour) {
+            QImage image(160, 120, QImage::Format_RGB32);
+            image.fill(colour);
+            return writeFile(dir.filePath(name), jpegBytes(image, 90));
+        };
+        QVERIFY(QDir(dir.path()).mkdir("jpg") && photo("jpg/1.jpg", Qt::red)
+                && photo("jpg/2.jpg", Qt::green) && photo("jpg/3.jpg", Qt::blue)
+                && photo("giallo.jpg", Qt::yellow)
+                && writeFile(dir.filePath("lista.txt"), "rosso\r\nverde\r\nblu\r\n"));
+        EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        EntryTable *t = w.table();
+        QSignalSpy imported(&w, &EditorWindow::importFinished);
+        QVERIFY(w.openFolder(dir.path()) && imported.wait(30000));
+        QMimeData yellow;
+        yellow.setUrls({QUrl::fromLocalFile(dir.filePath("giallo.jpg"))});
+        if (gesture == "drop") {
+            QVERIFY(t->dropMimeData(&yellow, Qt::CopyAction, -1, -1, t->index(1, 0)));
+            QVERIFY(imported.wait(30000));
+        } else if (gesture == "down" || gesture == "up") {
+            const bool down = gesture == "down";
+            const std::unique_ptr<QMimeData> row(t->mimeData({t->index(down ? 0 : 2, 0)}));
+            t->dropMimeData(row.get(), Qt::MoveAction, down ? 3 : -1, 0,
+                            down ? QModelIndex() : t->index(0, 0));
+        } else if (gesture == "cancel") {
+            // The picture threads held busy, so that the cancel comes before any picture is read.
+            QSemaphore held;
+            const int threads = pictureThreads()->maxThreadCount();
+            for (int i = 0; i < threads; ++i)
+                pictureThreads()->start([&] { held.acquire(); });
+            w.addFiles({dir.filePath("giallo.jpg")}, 0);
+            w.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click(); // Annulla
+            held.release(threads);
+            QVERIFY(imported.wait(30000));
+            pictureThreads()->waitForDone(); // none is left inside the semaphore
+        } else {
+            t->moveEntry(0, 2);
+            QVERIFY(w.saveTo(dir.path()));
+            for (int again = 0; gesture == "restore" && again < 2; ++again) {
+                QString said;
+                answerNextBox(QMessageBox::Ok, &said);
+                for (QAction *a : w.findChildren<QAction *>())
+                    if (a->text() == "&Ripristina la copia precedente")
+                        a->trigger();
+                QVERIFY(said.contains("Salvando tornano nella cartella"));
+                QVERIFY(again == 1 || w.saveTo(dir.path()));
+            }
+        }
+        QStringList rows;
+        for (const Entry &e : t->entries()) {
+            const QImage image = t->thumbnail(e).image;
+            const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+            rows << e.word + u':'
+                        + (c.red() > 128 ? (c.green() > 128 ? u'y' : u'r')
+                                         : (c.green() > 128 ? u'g' : u'b'));
+        }
+        QTEST(rows.join(u' '), "rows");
     }
 
     // A word's voice made ready for a child, each take twice: quiet (5% of full scale) and loud

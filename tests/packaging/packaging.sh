@@ -9,6 +9,8 @@ set -u
 build=$1 source=$2 id=$3 version=$4
 . "$(dirname "$0")/../e2e/lib.sh"
 work=$(mktemp -d)
+# The installed program keeps its pictures in a cache folder of this run's own.
+export XDG_CACHE_HOME=$work/cache
 # The program's own messages are shown whatever the outcome, so an unexpected end leaves its cause.
 trap 'stop_display; [ -s "$work/stderr.txt" ] && sed "s/^/program: /" "$work/stderr.txt"; rm -rf "$work"' EXIT
 prefix="$work/prefisso con spazi" apps="$work/prefisso con spazi/share/applications"
@@ -46,20 +48,31 @@ diff -r "$source/esempio" "$prefix/share/diveva/esempio" >/dev/null \
     || fail "the installed example folder differs from esempio/"
 echo "tree under $prefix: complete, entries and metainfo valid"
 
-# The launcher script with a stand-in program that prints the folder it was started in.
+# The launcher script with a stand-in program that prints the folder it was given.
 stub="$work/stub"
 mkdir -p "$stub/bin" "$work/una cartella"
 cp "$prefix/bin/diveva-cartella" "$stub/bin/"
-printf '#!/bin/sh\npwd -P\n' >"$stub/bin/diveva"
+printf '#!/bin/sh\necho "$1"\n' >"$stub/bin/diveva"
 chmod +x "$stub/bin/diveva"
 : >"$work/una cartella/lista.txt"
-started_in() { [ "$("${@:2}")" = "$1" ] || fail "'${*:2}' started the program in $("${@:2}"), not $1"; }
+started_in() { [ "$("${@:2}")" = "$1" ] || fail "'${*:2}' started the program on $("${@:2}"), not $1"; }
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella"
 started_in "$work/una cartella" "$stub/bin/diveva-cartella" "$work/una cartella/lista.txt"
-printf '#!/bin/sh\npwd -P; echo "$@"\n' >"$stub/bin/diveva"
-[ "$("$stub/bin/diveva-cartella" --schermo-intero "$work/una cartella" | paste -sd' ')" = "$work/una cartella --schermo-intero" ] \
-    || fail "diveva-cartella --schermo-intero: not passed on, or in another folder"
+printf '#!/bin/sh\necho "$@"\n' >"$stub/bin/diveva"
+started_in "--schermo-intero $work/una cartella" "$stub/bin/diveva-cartella" --schermo-intero "$work/una cartella"
 echo "launcher script: a folder, a file's folder, full screen passed on"
+
+# The arguments of the three programs, where there is no display: help and version, in Italian,
+# and an option that does not exist, refused.
+for p in diveva diveva-prepara diveva-cartella; do
+    run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$p" "$@"; }
+    run --help | grep -q "^Utilizzo: $p \[" || fail "$p --help: $(run --help 2>&1)"
+    [ "$(run --version)" = "$p $version" ] || fail "$p --version: $(run --version 2>&1)"
+    run --nessuna >/dev/null 2>"$work/error.txt"
+    [ $? -eq 2 ] && grep -q "^$p: l'opzione --nessuna non esiste" "$work/error.txt" \
+        || fail "$p --nessuna: $(cat "$work/error.txt")"
+done
+echo "arguments: --help, --version and an unknown option, without a display"
 
 # The real thing: the menu's launcher starts the installed program on the example folder.
 start_display
@@ -101,3 +114,9 @@ diff <(cd "$prefix" && find . | sort) <(cd "$work/root/usr" && find . | sort) \
 file -b "$work/root/usr/bin/diveva" | grep -q ', stripped' || fail "the program is not stripped"
 [ -z "$(find "$work/root" -mindepth 1 -maxdepth 1 ! -name usr)" ] || fail "files outside /usr"
 echo "package $(basename "$deb"): control fields, dependencies, the installed tree under /usr"
+
+# Debian's own checks: not an error, not a warning (as root, lintian says so on its error output).
+tags=$(lintian --fail-on error,warning "$deb" 2>"$work/lintian.txt") \
+    || fail "lintian: $tags $(cat "$work/lintian.txt")"
+[ -z "$tags" ] || fail "lintian: $tags"
+echo "lintian: nothing to report"
