@@ -183,3 +183,9 @@ bool DesktopPlatform::canSpeak(const QString &path)
 {
     return m_player.state() != VoicePlayer::State::Silent && m_voices.voice(path).ok();
 }
+
+void DesktopPlatform::waitForReadAhead()
+{
+    m_pictures.waitForWarmUp();
+    m_voices.waitForReadAhead();
+}

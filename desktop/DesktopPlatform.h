@@ -37,7 +37,9 @@ public:
     void speak(const QString &path) override;
     bool canSpeak(const QString &path) override;
 
+    // For the benchmark: the player, and a wait until everything prepared so far is read.
     VoicePlayer &voicePlayer() { return m_player; }
+    void waitForReadAhead();
 
 private:
     std::mt19937 m_generator;

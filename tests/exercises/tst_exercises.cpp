@@ -219,8 +219,6 @@ void TestExercises::answers_data()
     row("ascolto=si: a speaker in place of the word, heard on a click", FormTrova2,
         "captions: said:paint,3 Label1 said:paint,3,3", "[0][0] sino |  | 0", three,
         numberedWords(10), esercizi + "ascolto=si", all);
-    row("ascolto=si, a word without a voice: written", FormTrova2, "captions:parola3",
-        "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si", {"voce/7.ogg"});
     row("ascolto=si, a damaged voice: written", FormTrova2, "captions:parola3",
         "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si",
         {"voce/3.ogg=OggS"});
