@@ -1,17 +1,21 @@
-// The real platform: the Yes/No questions and the desktop's bell.
+// The real platform: the Yes/No questions, the desktop's bell, the voices without a sound server.
 
 #include "desktop/CanberraBell.h"
 #include "desktop/DesktopPlatform.h"
 #include "desktop/ItalianTranslation.h"
 #include "desktop/SystemBell.h"
+#include "tests/support/TestPictures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -140,6 +144,35 @@ private slots:
         QCOMPARE(bell.played(), device ? 2 : 0);
         if (!device)
             bell.ring();
+    }
+
+    void voicesWithoutASoundServer()
+    {
+        // ctest names a sound server that does not exist: nothing can be heard, so the word stays
+        // written; a damaged voice's cause goes to standard error, never to a box (which would
+        // hold the test).
+        QTemporaryDir dir;
+        const QString good = dir.filePath("1.ogg"), damaged = dir.filePath("2.ogg");
+        QVERIFY(writeFile(good, fileBytes(QFINDTESTDATA("../voices/fixtures/tone.ogg")))
+                && writeFile(damaged, "OggS rotto"));
+        QTemporaryFile errors;
+        QVERIFY(errors.open());
+        const int stderrFd = ::dup(2);
+        ::dup2(errors.handle(), 2);
+        {
+            DesktopPlatform platform;
+            platform.prepareVoices({good, damaged});
+            QTRY_COMPARE(platform.voicePlayer().state(), VoicePlayer::State::Silent);
+            const bool heard = platform.canSpeak(good);
+            platform.speak(damaged);
+            QTRY_VERIFY(errors.size() > 0);
+            QVERIFY(!heard);
+        }
+        ::dup2(stderrFd, 2);
+        ::close(stderrFd);
+        errors.seek(0);
+        QCOMPARE(QString::fromLocal8Bit(errors.readAll()),
+                 "diveva: " + damaged + ": non è un file audio\n");
     }
 };
 
