@@ -41,13 +41,16 @@ namespace {
 
 const QSize Shape(121, 129);
 
-// What the exercise program sees in a folder: its words and the bytes of their pictures.
+// What the exercise program sees in a folder: its settings, words and the bytes of their pictures
+// and voices.
 QStringList readAsProgram(const QString &folder)
 {
     const LoadedFolder loaded = loadFolder(folder);
-    QStringList seen{loaded.cause};
+    QStringList seen{loaded.cause + QString::fromUtf8(loaded.settings.file)};
     for (const Entry &e : loaded.entries)
-        seen << e.word + u'=' + QString::number(qHash(fileBytes(e.picture)));
+        seen << e.word + u'=' + QString::number(qHash(fileBytes(e.picture)))
+                    + (e.voice.isEmpty() ? QString()
+                                         : u'/' + QString::number(qHash(fileBytes(e.voice.file))));
     return seen;
 }
 
@@ -378,8 +381,9 @@ private slots:
     void saveFailsAtEveryStep_data()
     {
         QTest::addColumn<bool>("crash");
-        QTest::addColumn<bool>("after");        // the failing step is done, then reports failure
-        QTest::addColumn<bool>("windowsNames"); // LISTA.TXT and JPG/1.JPG: no exchange, two renames
+        QTest::addColumn<bool>("after"); // the failing step is done, then reports failure
+        // LISTA.TXT, DIVEVA.INI, JPG/1.JPG and VOCE/1.OGG: no exchange, two renames
+        QTest::addColumn<bool>("windowsNames");
         QTest::newRow("one step fails") << false << false << false;
         QTest::newRow("one step fails, Windows names") << false << false << true;
         QTest::newRow("one step done, then reported failed") << false << true << false;
@@ -396,14 +400,23 @@ private slots:
         QFETCH(bool, windowsNames);
         QTemporaryDir dir;
         const QString old = dir.filePath("vecchia"), jpg = windowsNames ? "/JPG/" : "/jpg/";
-        QVERIFY(QDir().mkpath(old + jpg + "originali"));
-        // An old folder made by hand on Windows, with other files of the teacher's in jpg/, and
-        // new pictures to scale, to crop and to copy from the folder being replaced.
+        const QString voce = windowsNames ? "/VOCE/" : "/voce/";
+        const auto named = [windowsNames](QString name) {
+            return windowsNames ? name.toUpper() : name;
+        };
+        QVERIFY(QDir().mkpath(old + jpg + "originali") && QDir().mkpath(old + voce));
+        // An old folder made by hand on Windows, with other files of the teacher's in jpg/ and
+        // voce/, two voices for word 3, settings with a comment; new pictures to scale, to crop
+        // and to copy from the folder being replaced, a voice made and one copied.
         QVERIFY(
             writeFile(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n"));
+        QVERIFY(writeFile(old + named("/diveva.ini"), "; per Marco\r\n[esercizi]\r\nscelte=4\r\n"));
         const QStringList others{"9.JPG", "IMG_0001.jpg", "originali"};
         for (const QString &other : others.mid(0, 2) + QStringList{"originali/x.jpg"})
             QVERIFY(writeFile(old + jpg + other, other.toUtf8()));
+        const QStringList oldVoices{named("1.ogg"), named("3.m4a"), named("3.wav")};
+        for (const QString &voice : oldVoices + QStringList{"leggimi.txt"})
+            QVERIFY(writeFile(old + voce + voice, voice.toUtf8()));
         QList<Entry> entries;
         for (int i = 1; i <= 3; ++i) {
             const QString photo = dir.filePath(QStringLiteral("foto%1.jpg").arg(i));
@@ -412,14 +425,17 @@ private slots:
                               jpegBytes(noisyImage({64, 48}, i), 80)));
             entries.append({QStringLiteral("nuova %1").arg(i), photo, {i == 2, 0.3}});
         }
-        entries.append({"due, vecchia", {}, {}});
+        entries[0].voice.ogg = "voce registrata";
+        entries.append({"due, vecchia", {}, {}, {}});
         const QStringList oldContent = readAsProgram(old);
         auto copyOfOld = [&, copies = 0]() mutable { // each save goes to a copy of the old folder
             const QString folder = dir.filePath(QString::number(++copies));
             QProcess::execute("cp", {"-a", old, folder});
             entries.last().picture = folder + jpg + "2.JPG";
+            entries.last().voice.file = folder + voce + named("3.wav");
             return folder;
         };
+        const FolderSettings settings{{3}, fileBytes(old + named("/diveva.ini"))};
         QStringList newContent;
         int firstSwitch = -1; // the first step after which the program sees other content
         DiskFileOps disk;
@@ -431,10 +447,15 @@ private slots:
                     if (firstSwitch < 0 && readAsProgram(folder) != oldContent)
                         firstSwitch = ops.calls - 1;
                 };
-            const QString cause = saveFolder(folder, entries, Shape, ops);
-            if (step < 0)
+            const QString cause = saveFolder(folder, entries, Shape, ops, {}, settings);
+            if (step < 0) {
                 newContent = readAsProgram(folder);
-            else if (ops.calls <= step) // no step left to fail
+                // The settings written back with their comment; a voice made, one copied as is.
+                QCOMPARE(fileBytes(folder + "/diveva.ini"),
+                         "; per Marco\r\n[esercizi]\r\nscelte=3\r\n");
+                QCOMPARE(fileBytes(folder + "/voce/1.ogg"), "voce registrata");
+                QCOMPARE(fileBytes(folder + "/voce/4.wav"), named("3.wav").toUtf8());
+            } else if (ops.calls <= step) // no step left to fail
                 break;
             const QStringList afterSave = readAsProgram(folder);
             // The exercise program refuses exactly a folder left mixed, naming it.
@@ -459,12 +480,16 @@ private slots:
             const QString pictures = folder + (QFileInfo::exists(folder + "/jpg") ? "/jpg/" : jpg);
             for (const QString &other : others)
                 QVERIFY2(QFileInfo::exists(pictures + other), qPrintable(other));
+            QVERIFY(QFileInfo::exists(folder + "/voce/leggimi.txt")
+                    || QFileInfo::exists(folder + voce + "leggimi.txt"));
             QCOMPARE(fileBytes(pictures + "originali/x.jpg"), "originali/x.jpg");
             const QString backup = TeacherFolder(folder).backupPath();
             if (!isOld) {
                 QCOMPARE(readAsProgram(backup), oldContent);
                 QCOMPARE(QDir(backup + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                          QStringList({"1.JPG", "2.JPG", "3.JPG"}));
+                QCOMPARE(QDir(backup + "/voce").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                         oldVoices);
             }
         }
         QCOMPARE(newContent.size(), 5); // the clean save's words, not the old ones
