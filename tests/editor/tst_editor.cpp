@@ -1,3 +1,4 @@
+#include "core/Settings.h"
 #include "core/TeacherFolder.h"
 #include "core/WordList.h"
 #include "editor/EditorWindow.h"
@@ -202,36 +203,75 @@ private slots:
 
     void problems_data()
     {
-        QTest::addColumn<QStringList>("words");    // "senza" has no picture
-        QTest::addColumn<QStringList>("expected"); // row:B blocks, row:W warns; -1 the whole list
+        // "senza" has no picture; "|ms" gives a voice that long, "|rotta" one that cannot be
+        // heard, "|doppia" one with a second file.
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("settings");  // diveva.ini
+        QTest::addColumn<QStringList>("expected"); // row:B blocks, W warns, I tells; -1 the list
         const QStringList six{"uno", "due", "tre", "quattro", "cinque", "abcdefghijkl"};
         const auto seventh = [&six](const QString &word) { return six + QStringList{word}; };
         QStringList many;
         for (int i = 0; i < 151; ++i)
             many << QString::number(i);
-        QTest::newRow("six good words, 12 letters fit") << six << QStringList{};
-        QTest::newRow("five words") << six.mid(0, 5) << QStringList{"-1:W"};
-        QTest::newRow("150 words") << many.mid(0, 150) << QStringList{};
-        QTest::newRow("151 words") << many << QStringList{"-1:B"};
-        QTest::newRow("double quote") << seventh("il \"re\"") << QStringList{"6:B"};
-        QTest::newRow("line end") << seventh("a\nb") << QStringList{"6:B"};
-        QTest::newRow("no picture") << seventh("senza") << QStringList{"6:B"};
-        QTest::newRow("empty word") << seventh(" ") << QStringList{"6:W"};
-        QTest::newRow("equal words") << seventh("due") << QStringList{"6:W"};
-        QTest::newRow("13 letters wider") << seventh("abcdefghijklm") << QStringList{"6:W"};
+        QStringList voiced;
+        for (const QString &w : six)
+            voiced << w + "|1200";
+        const auto row = [](const char *name, const QStringList &words, const QStringList &expected,
+                            const QByteArray &settings = {}) {
+            QTest::newRow(name) << words << settings << expected;
+        };
+        row("six good words, 12 letters fit", six, {});
+        row("five words", six.mid(0, 5), {"-1:W"});
+        row("150 words", many.mid(0, 150), {});
+        row("151 words", many, {"-1:B"});
+        row("double quote", seventh("il \"re\""), {"6:B"});
+        row("line end", seventh("a\nb"), {"6:B"});
+        row("no picture", seventh("senza"), {"6:B"});
+        row("empty word", seventh(" "), {"6:W"});
+        row("equal words", seventh("due"), {"6:W"});
+        row("13 letters wider", seventh("abcdefghijklm"), {"6:W"});
+        row("every word with a voice", voiced, {});
+        row("a voice that cannot be heard, the others' words named", seventh("sette|rotta"),
+            {"6:B", "-1:I"});
+        row("a voice longer than 5 s", voiced.mid(0, 5) + QStringList{"sei|5100"}, {"5:W"});
+        row("two files for one voice", voiced.mid(0, 5) + QStringList{"sei|doppia"}, {"5:W"});
+        row("listening without voices", six, {"-1:B"}, "[esercizi]\nascolto=si");
+        row("listening, some voices", voiced.mid(0, 5) + QStringList{"sei"}, {"-1:I"},
+            "[esercizi]\nascolto=si");
+        row("three words, three choices", six.mid(0, 3), {}, "[esercizi]\nscelte=3");
+        row("two pairs alike in capitals: fewer words than choices, and too wide",
+            {"Cane", "cane", "ape", "Ape", "abcdefghijkl"}, {"1:W", "3:W", "4:W", "-1:W"},
+            "[esercizi]\nscelte=4\nscrittura=maiuscolo");
     }
 
     void problems()
     {
         QFETCH(QStringList, words);
+        QFETCH(QByteArray, settings);
         QList<Entry> entries;
-        for (const QString &w : words)
-            entries.append({w, w == "senza" ? "" : "/p.jpg", {}});
-        // A font of 10 pixels a letter in a label of 129.
-        const ExerciseFacts facts{Shape, 129, [](const QString &w) { return int(w.size()) * 10; }};
+        QHash<int, VoiceCheck> voices;
+        for (const QString &w : words) {
+            const QString word = w.section(u'|', 0, 0), voice = w.section(u'|', 1);
+            entries.append({word, word == "senza" ? "" : "/p.jpg", {}, {}});
+            if (voice.isEmpty())
+                continue;
+            entries.last().voice = {"/voce/1.ogg", {}, {}};
+            if (voice == "doppia")
+                entries.last().voice.ignored = {"1.m4a"};
+            voices.insert(int(entries.size()) - 1,
+                          {voice.toInt(), voice == "rotta" ? "il file è vuoto" : ""});
+        }
+        // A font of 10 pixels a small letter and 11 a capital, in a label of 129.
+        const ExerciseFacts facts{Shape, 129, [](const QString &w) {
+                                      return int(w.size()) * 10
+                                             + int(std::count_if(w.begin(), w.end(), [](QChar c) {
+                                                   return c.isUpper();
+                                               }));
+                                  }};
         QStringList found;
-        for (const Problem &p : listProblems(entries, facts))
-            found << QStringLiteral("%1:%2").arg(p.row).arg(p.blocking ? 'B' : 'W');
+        for (const Problem &p :
+             listProblems(entries, facts, parseSettings(settings).settings, {}, voices))
+            found << QStringLiteral("%1:%2").arg(p.row).arg(p.info ? 'I' : p.blocking ? 'B' : 'W');
         QTEST(found, "expected");
     }
 
