@@ -741,11 +741,17 @@ private slots:
         EditorWindow w(ExerciseFacts{{121, 129}, 129, {}});
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        // Dropped from the file manager on the empty list.
+        // Dropped from the file manager on the empty list, with a phone's memo for «cane».
+        QVERIFY(
+            QFile::copy(QFINDTESTDATA("../voices/fixtures/tone.m4a"), dir.filePath("cane.m4a")));
         QMimeData drop;
-        drop.setUrls(files);
+        drop.setUrls(files + QList<QUrl>{QUrl::fromLocalFile(dir.filePath("cane.m4a"))});
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
+        const QByteArray caneVoice = w.table()->entries()[0].voice.ogg;
+        QCOMPARE(decodeVoiceData(caneVoice).durationMs() / 100, 5); // the memo's half second
+        QVERIFY(w.table()->problems().last().info
+                && w.table()->problems().last().text.contains("gatto nero, , mela, luna."));
         // The progress dialog goes now, not at the outer loop's next turn, when its timer would
         // show it again; if a slow import showed it, the window takes the focus back from it.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -758,6 +764,8 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), "topo");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(w.table()->entries()[2].word, QString("topo")); // committed after the key
+        w.synthesizeVoices(); // the four others
+        QCOMPARE(w.table()->undoStack()->undoText(), "Voci sintetiche per 4 parole");
         // "luna" to the top by keys; the last step undone.
         w.view()->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
         for (int i = 0; i < 4; ++i)
@@ -793,9 +801,14 @@ private slots:
             QCOMPARE(rowsWhileSaving, 5);
             QCOMPARE(fileBytes(dir.filePath("lista.txt")),
                      QByteArray("cane\r\nluna\r\ngatto nero\r\ntopo\r\nmela\r\n"));
-            for (int k = 0; k < 5; ++k) // the teacher's JPEGs, copied as they are
+            for (int k = 0; k < 5; ++k) { // the teacher's JPEGs, copied as they are, and voices
                 QCOMPARE(fileBytes(dir.filePath(QStringLiteral("jpg/%1.jpg").arg(k + 1))),
                          fileBytes(files[order[k]].toLocalFile()));
+                QVERIFY(decodeVoiceFile(dir.filePath(QStringLiteral("voce/%1.ogg").arg(k + 1)))
+                            .durationMs()
+                        > 150);
+            }
+            QCOMPARE(fileBytes(dir.filePath("voce/1.ogg")), caneVoice);
             QVERIFY(w.openFolder(dir.path()));
             QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
         }
