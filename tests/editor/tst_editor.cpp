@@ -477,6 +477,7 @@ private slots:
         entries[0].voice.ogg = "voce registrata";
         entries.append({"due, vecchia", {}, {}, {}});
         const QStringList oldContent = readAsProgram(old);
+        QCOMPARE(loadFolder(old).entries[2].voice.ignored, QStringList{named("3.m4a")});
         auto copyOfOld = [&, copies = 0]() mutable { // each save goes to a copy of the old folder
             const QString folder = dir.filePath(QString::number(++copies));
             QProcess::execute("cp", {"-a", old, folder});
@@ -764,7 +765,7 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), "topo");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(w.table()->entries()[2].word, QString("topo")); // committed after the key
-        w.synthesizeVoices(); // the four others
+        w.synthesizeVoices();                                        // the four others
         QCOMPARE(w.table()->undoStack()->undoText(), "Voci sintetiche per 4 parole");
         // "luna" to the top by keys; the last step undone.
         w.view()->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
