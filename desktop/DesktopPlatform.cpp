@@ -8,9 +8,14 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
+#include <QImageReader>
+#include <QThreadPool>
+
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -48,6 +53,15 @@ protected:
     }
     void closeEvent(QCloseEvent *event) override { event->ignore(); }
 };
+
+// The cache whose workers are reading ahead, while its platform lives.
+std::atomic<PictureCache *> readingAhead{nullptr};
+
+void stopReadingAhead()
+{
+    if (PictureCache *cache = readingAhead.exchange(nullptr))
+        cache->stop();
+}
 
 } // namespace
 
@@ -113,7 +127,24 @@ QList<PictureProblem> DesktopPlatform::checkPictures(const QStringList &paths)
     return findPictureProblems(paths);
 }
 
+DesktopPlatform::~DesktopPlatform() { readingAhead = nullptr; }
+
 void DesktopPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
 {
+    // The program may end through exit() while the workers read: Qt's X11 plugin calls it when
+    // the display goes away. exit() then destroys the static objects the workers use (the
+    // decoding budget, Qt's thread pool, the image plugins' index) in the reverse order of their
+    // making, and runs the handlers given to atexit among them in the same order. So those
+    // objects are made first, if the start screen (whose pictures may all have come from the
+    // disk) did not make them, and the handler that stops the workers is registered after them:
+    // it runs before any of them is destroyed.
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        DecodeBudget::shared();
+        QThreadPool::globalInstance();
+        QImageReader::supportedImageFormats();
+        std::atexit(stopReadingAhead);
+    });
+    readingAhead = &m_pictures;
     m_pictures.warmUp(paths, pixelSizes);
 }

@@ -12,6 +12,7 @@
 class DesktopPlatform : public Platform {
 public:
     DesktopPlatform();
+    ~DesktopPlatform() override;
 
     float nextRandom() override;
     void beep() override;
@@ -27,6 +28,7 @@ public:
 private:
     std::mt19937 m_generator;
     SystemBell m_bell;
-    // Its workers are waited for when the program ends (at most one picture each).
+    // Its workers are waited for when the program ends (at most one picture each), however it
+    // ends: see preparePictures.
     PictureCache m_pictures;
 };

@@ -40,8 +40,8 @@ SystemBell::SystemBell()
     setUpSpacing(Gap);
 }
 
-SystemBell::SystemBell(std::function<void()> sound, std::chrono::milliseconds gap)
-    : m_sound(std::move(sound))
+SystemBell::SystemBell(std::function<void()> sound, std::chrono::milliseconds gap, Clock clock)
+    : m_sound(std::move(sound)), m_clock(std::move(clock))
 {
     setUpSpacing(gap);
 }
@@ -50,27 +50,35 @@ SystemBell::~SystemBell() = default;
 
 void SystemBell::setUpSpacing(std::chrono::milliseconds gap)
 {
-    m_spacing.setInterval(gap);
+    if (!m_clock)
+        m_clock = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
+    m_gap = gap;
     m_spacing.setSingleShot(true);
     m_spacing.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_spacing, &QTimer::timeout, [this] {
-        if (m_waiting == 0)
-            return;
-        --m_waiting;
-        m_sound();
-        m_spacing.start();
+        if (m_waiting > 0 && soundIfDue() && --m_waiting > 0)
+            soundIfDue(); // times the next
     });
+}
+
+bool SystemBell::soundIfDue()
+{
+    const std::chrono::nanoseconds now = m_clock(), since = m_last ? now - *m_last : m_gap;
+    if (since >= m_gap) {
+        m_last = now;
+        m_sound();
+        return true;
+    }
+    // A timer may end a little early by this clock: it is then started again for the rest.
+    m_spacing.start(std::chrono::ceil<std::chrono::milliseconds>(m_gap - since));
+    return false;
 }
 
 void SystemBell::ring()
 {
-    if (!m_spacing.isActive()) {
-        m_sound();
-        m_spacing.start();
-        return;
-    }
     // One bell may wait for the one sounding, so that the reset button's two are heard as two.
     // A bell that would have to wait behind it is dropped: a child hammering the keys must not
     // hear beeps for half a minute after the last answer.
-    m_waiting = 1;
+    if (m_waiting > 0 || !soundIfDue())
+        m_waiting = 1;
 }

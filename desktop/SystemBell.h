@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CanberraBell;
 
@@ -13,20 +14,24 @@ class CanberraBell;
 // on. On X11 it is the X bell, which desktops turn into their themed sound; elsewhere (Wayland,
 // where Qt has no beep) the "bell-window-system" sound of the freedesktop sound theme through
 // libcanberra; where neither exists, silence. ring() never waits: a bell that comes sooner than
-// Gap after the one before is sounded by a timer, so two bells in a row are two sounds; at most
-// one bell waits, and one that comes while another waits is dropped.
+// Gap after the one sounded last is sounded by a timer, Gap after it by the bell's clock, so two
+// bells in a row are two sounds; at most one bell waits, and one that comes while another waits
+// is dropped.
 class SystemBell {
 public:
     enum class Sound { WindowSystem, SoundTheme, Silence };
     static constexpr std::chrono::milliseconds Gap{200};
+    // The time the gaps are measured in: the steady clock's, or a test's.
+    using Clock = std::function<std::chrono::nanoseconds()>;
 
     // The sound for a Qt platform plugin, given whether the sound theme can be played.
     static Sound soundFor(const QString &platformName, bool soundThemeAvailable);
 
     // The bell of the running application's window system.
     SystemBell();
-    // A bell that sounds through the given function (the tests count the calls).
-    SystemBell(std::function<void()> sound, std::chrono::milliseconds gap);
+    // A bell that sounds through the given function (the tests count the calls), its gaps
+    // measured by clock.
+    SystemBell(std::function<void()> sound, std::chrono::milliseconds gap, Clock clock = {});
     ~SystemBell();
     SystemBell(const SystemBell &) = delete;
     SystemBell &operator=(const SystemBell &) = delete;
@@ -38,10 +43,15 @@ public:
 
 private:
     void setUpSpacing(std::chrono::milliseconds gap);
+    // Sounds now if the last sound is at least the gap ago; otherwise times the rest of the gap.
+    bool soundIfDue();
 
     Sound m_kind = Sound::Silence;
     std::unique_ptr<CanberraBell> m_theme;
     std::function<void()> m_sound;
+    Clock m_clock;
+    std::chrono::nanoseconds m_gap{};
+    std::optional<std::chrono::nanoseconds> m_last; // when the last sound was made
     QTimer m_spacing;
     int m_waiting = 0;
 };

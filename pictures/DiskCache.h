@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/UniqueFd.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -17,6 +19,15 @@
 // old entry or the new one, never half of one. Past the size cap, the entries used least recently
 // are dropped (a hit renews an entry's time). Every failure of the folder (read-only, full,
 // missing) makes the entry a miss: it costs speed, never an error. Thread-safe.
+//
+// The folder and its parent ("diveva/immagini") are the program's own: made 0700 when missing,
+// and used only when both are real folders of this user that no one else can write, so that no
+// other user can plant the pictures a child sees and no link can send the pruning into someone
+// else's files (the folders above them may be links: that is the user's choice). The folder is
+// opened once, and every entry is opened, listed, renamed and removed relative to it. Entries are
+// opened without following links or waiting (a named pipe in its place reads as a miss), and
+// only regular files of this user are read. The pruning looks only at the cache's own files, its
+// entries and its temporary files, and counts only those toward the cap.
 class DiskCache {
 public:
     // What an entry stands for: the file as it is now and the box size in device pixels.
@@ -39,8 +50,6 @@ public:
     static QString defaultFolder();
 
     const QString &folder() const { return m_folder; }
-    // The file an entry of key lives in.
-    QString entryPath(const Key &key) const;
 
     // The image stored for key, or a null image.
     QImage read(const Key &key) const;
@@ -50,9 +59,13 @@ public:
     bool write(const Key &key, const QImage &image);
 
 private:
+    // The folder, opened at the first use; -1 when it cannot be made or trusted.
+    int folderFd() const;
     void pruneIfNeeded(qint64 added);
 
     const QString m_folder;
+    mutable std::once_flag m_opening;
+    mutable UniqueFd m_dir;
     const qint64 m_cap;
     std::mutex m_pruning;
     std::atomic<qint64> m_bytes{-1}; // in the folder, as last counted plus what was written since

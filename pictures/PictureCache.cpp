@@ -1,9 +1,11 @@
 #include "pictures/PictureCache.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <sys/stat.h>
 
+#include <new>
 #include <utility>
 
 #if defined(__SANITIZE_THREAD__)
@@ -79,6 +81,15 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
                     sizes.append(s);
         entry.decoding = true;
     }
+    // However the read ends (a picture, a cause, an exception such as memory running out on the
+    // way), the mark goes and the loads waiting for it look again: none waits for ever.
+    const auto finished = qScopeGuard([&] {
+        if (!lock.owns_lock())
+            lock.lock();
+        if (const auto it = m_entries.find(path); it != m_entries.end())
+            it->decoding = false;
+        m_changed.notify_all();
+    });
     // The stamp was taken before the file is read: if the file changes meanwhile, the next use
     // sees a different stamp and reads it again.
     lock.unlock();
@@ -94,16 +105,11 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
                 all.append(s);
     if (sizes.isEmpty() || all.size() > sizes.size() || decoded.images.contains(QImage())) {
         QList<QImage> stored = std::exchange(decoded.images, {});
-        try {
-            ++m_decodes;
-            decoded = m_decoder(path, all);
-        } catch (...) {
-            lock.lock();
-            m_entries[path].decoding = false;
-            m_changed.notify_all();
-            throw;
-        }
+        ++m_decodes;
+        decoded = m_decoder(path, all);
         stored.resize(all.size());
+        if (m_allocationFails && m_allocationFails())
+            throw std::bad_alloc();
         if (m_disk && decoded.ok())
             for (qsizetype i = 0; i < all.size(); ++i)
                 if (stored[i].isNull())
@@ -112,14 +118,12 @@ PictureSizes PictureCache::decodeInto(std::unique_lock<std::mutex> &lock, const 
     }
     lock.lock();
     Entry &entry = m_entries[path];
-    entry.decoding = false;
     entry.stamp = stamp;
     entry.cause = decoded.cause;
     entry.sizes = decoded.ok() ? sizes : QList<QSize>();
     entry.images = decoded.images;
     entry.lastUse = ++m_uses;
     dropLeastUsed(path);
-    m_changed.notify_all();
     return decoded;
 }
 
@@ -147,9 +151,14 @@ void PictureCache::dropLeastUsed(const QString &kept)
     }
 }
 
-void PictureCache::setDiskFolder(const QString &folder)
+void PictureCache::setDiskFolder(const QString &folder, qint64 capBytes)
 {
-    m_disk = folder.isEmpty() ? nullptr : std::make_unique<DiskCache>(folder);
+    m_disk = folder.isEmpty() ? nullptr : std::make_unique<DiskCache>(folder, capBytes);
+}
+
+void PictureCache::failAllocations(std::function<bool()> when)
+{
+    m_allocationFails = std::move(when);
 }
 
 QList<QImage> PictureCache::fromDisk(const QString &path, const FileStamp &stamp,

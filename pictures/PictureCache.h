@@ -52,9 +52,9 @@ public:
     // Several pictures: those missing are read in parallel by the workers and this thread.
     QList<PictureResult> loadAll(const QList<PictureRequest> &requests);
 
-    // Keeps the pictures also in folder (see DiskCache); an empty folder keeps them in memory
-    // only. Called before any other use.
-    void setDiskFolder(const QString &folder);
+    // Keeps the pictures also in folder (see DiskCache), within capBytes; an empty folder keeps
+    // them in memory only. Called before any other use.
+    void setDiskFolder(const QString &folder, qint64 capBytes = DiskCache::DefaultCapBytes);
 
     // Reads the files in the background, in this order, at these sizes (added to the sizes every
     // later read fills). Returns at once. Failures are kept for load to report.
@@ -63,6 +63,10 @@ public:
     void waitForWarmUp();
     // Drops the queue and waits for the workers; load still works afterwards, in its own thread.
     void stop();
+
+    // For the tests: when set, when() is asked before each read stores its images on disk, and
+    // true there fails the read as an allocation that ran out of memory (std::bad_alloc).
+    void failAllocations(std::function<bool()> when);
 
     // Figures for tests and the benchmark.
     int decodeCount() const { return m_decodes.load(); }
@@ -113,6 +117,7 @@ private:
     std::atomic<int> m_decodes{0};
     mutable std::atomic<int> m_diskHits{0};
     std::unique_ptr<DiskCache> m_disk;
+    std::function<bool()> m_allocationFails;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed; // an entry finished decoding, or a worker ended

@@ -68,6 +68,7 @@ PictureSizes decodePictureDataSizes(const QByteArray &data, const QList<QSize> &
         image = oriented(std::move(jpeg.image), turn);
     } else {
         QImageReader reader(&buffer, header.format);
+        reader.setAutoDetectImageFormat(false);
         reader.setAutoTransform(true);
         // Qt's own limit (128 MB) gives way to the budget, which already let this picture in.
         reader.setAllocationLimit(int(memory.bytes() / DecodeBudget::MiB) + 1);

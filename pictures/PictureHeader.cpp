@@ -17,6 +17,19 @@ qint64 bytesPerPixel(QImage::Format format)
     return qMax(1, QImage::toPixelFormat(format).bitsPerPixel() / 8);
 }
 
+// The formats other than JPEG that a teacher's folder holds under a ".jpg" name, saved so by
+// Windows tools, told by their first bytes; empty for any other content.
+QByteArray otherFormat(const QByteArray &head)
+{
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return "png";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gif";
+    if (head.startsWith("BM"))
+        return "bmp";
+    return {};
+}
+
 QString tooLarge(QSize size, const QString &limit)
 {
     return QStringLiteral("l'immagine è troppo grande (%1 x %2 pixel%3)")
@@ -43,10 +56,12 @@ PictureHeader readPictureHeader(QIODevice &device, qint64 budgetBytes)
         out.format = "jpeg";
         jpeg = readJpegHeader(device);
         out.size = jpeg.ok ? jpeg.size : QSize();
-    } else {
-        QImageReader reader(&device);
-        reader.setDecideFormatFromContent(true);
-        out.format = reader.format();
+    } else if (const QByteArray format = otherFormat(device.peek(8)); !format.isEmpty()) {
+        // Only the reader of the format the first bytes name parses the file: no other image
+        // plugin installed on the machine ever sees what a folder holds.
+        QImageReader reader(&device, format);
+        reader.setAutoDetectImageFormat(false);
+        out.format = format;
         out.size = reader.size();
         pixelFormat = reader.imageFormat();
     }

@@ -26,7 +26,7 @@ start_display() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number" >/dev/null 2>&1 &
     XVFB_PID=$!
     [ -n "$(trap -p EXIT)" ] || trap stop_display EXIT
-    within 10 grep -q '^[0-9][0-9]*$' "$number" || fail "no Xvfb display could be started"
+    within 30 grep -q '^[0-9][0-9]*$' "$number" || fail "no Xvfb display could be started within 30 s"
     export DISPLAY=":$(cat "$number")"
     rm -f "$number"
 }
@@ -58,8 +58,8 @@ gone() { ! kill -0 "$1" 2>/dev/null; }
 # wait_exit PID: waits for the program's own process, then for everything it or its bus started
 # to end; EXIT_STATUS is the program's, handed on by the bus and the tracer around it.
 wait_exit() {
-    within 20 gone "$1" || fail "the program did not end within 20 s"
-    within 5 unmarked || fail "left running after the program: $(ps -o pid=,args= -p "$(marked | paste -sd,)")"
+    within 60 gone "$1" || fail "the program did not end within 60 s"
+    within 20 unmarked || fail "left running after the program: $(ps -o pid=,args= -p "$(marked | paste -sd,)")"
     wait "$APP_PID"
     EXIT_STATUS=$?
     APP_PID=
@@ -67,21 +67,21 @@ wait_exit() {
 
 # wait_window REGEX: prints the id of the visible window whose title matches.
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep .; }
-wait_window() { within 20 visible "$1" || fail "no window titled /$1/ within 20 s"; }
+wait_window() { within 60 visible "$1" || fail "no window titled /$1/ within 60 s"; }
 hidden() { ! visible "$1" >/dev/null; }
-wait_no_window() { within 20 hidden "$1" || fail "window /$1/ still open after 20 s"; }
+wait_no_window() { within 60 hidden "$1" || fail "window /$1/ still open after 60 s"; }
 
 # click WID X Y: a left click at client coordinates of the window, once it is on screen.
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 click() {
-    within 5 viewable "$1" || fail "window $1 not on screen"
+    within 20 viewable "$1" || fail "window $1 not on screen within 20 s"
     xdotool mousemove --window "$1" "$2" "$3" click 1
 }
 
 # press WID KEY...: keys to the window, once it has the keyboard (there is no window manager to
 # give it).
 press() {
-    timeout 5 xdotool windowfocus --sync "$1" || fail "window $1 does not take the keyboard"
+    timeout 20 xdotool windowfocus --sync "$1" || fail "window $1 does not take the keyboard within 20 s"
     xdotool key --clearmodifiers "${@:2}"
 }
 
@@ -90,32 +90,45 @@ shot() { import -silent -window "$1" "$2"; }
 
 # start_bells FILE: the display's bells, one line "bell" each in FILE, written by xkbevd (XKB's
 # event daemon). Once it listens, it rings a bell of its own named "ImAlive", which it writes as
-# "ready"; the program's bells have no name.
+# "ready"; the program's bells have no name, and the test's own marker bells are named "fine".
 start_bells() {
-    BELLS_FILE=$1 BELLS_EXPECTED=0 ANSWERS=0
+    BELLS_FILE=$1 BELLS_EXPECTED=0 ANSWERS=0 MARKERS=0
     : >"$1"
-    printf 'Bell(ImAlive) shell "echo ready >>\047%s\047"\nBell() shell "echo bell >>\047%s\047"\n' "$1" "$1" >"$1.cf"
+    printf 'Bell(ImAlive) shell "echo ready >>\047%s\047"\nBell(fine) shell "echo fine >>\047%s\047"\nBell() shell "echo bell >>\047%s\047"\n' "$1" "$1" "$1" >"$1.cf"
     xkbevd -cfg "$1.cf" >/dev/null 2>&1 &
     BELLS_PID=$!
-    within 5 grep -qx ready "$1" || fail "xkbevd does not report the display's bells"
+    within 10 grep -qx ready "$1" || fail "xkbevd does not report the display's bells"
 }
-rung() { [ "$(grep -c '^bell' "$BELLS_FILE")" -ge "$1" ]; }
+bells_rung() { grep -c '^bell' "$BELLS_FILE"; }
+rung() { [ "$(bells_rung)" -ge "$1" ]; }
 
-# answer WID KEY, answer WID X Y: one answer, then up to 5 s for its bell before the next: the
-# program keeps at most one bell waiting behind the one sounding.
+# answer WID KEY, answer WID X Y: one answer, then its bell before the next: the program keeps
+# at most one bell waiting behind the one sounding.
 answer() {
     if [ $# -eq 2 ]; then press "$@"; else click "$@"; fi
-    within 5 rung $((BELLS_EXPECTED + ++ANSWERS))
+    within 60 rung $((BELLS_EXPECTED + ++ANSWERS)) || fail "no bell for answer $ANSWERS within 60 s"
 }
 
-# bells N WHAT: WHAT rang N bells. The program spaces bells out, so this waits up to 5 s for
-# them to arrive, then half a second more for any bell that should not be there.
+# bells N WHAT: WHAT rang N bells. The program spaces bells out: this waits for them, and fails
+# on any more that have come by then. One that comes later still is caught by a later count, at
+# the latest by bells_settled once the program has ended.
 bells() {
     local n
     BELLS_EXPECTED=$((BELLS_EXPECTED + $1)) ANSWERS=0
-    within 5 rung "$BELLS_EXPECTED"
-    sleep 0.5
-    n=$(grep -c '^bell' "$BELLS_FILE")
+    within 60 rung "$BELLS_EXPECTED" || fail "$2: $(($(bells_rung) - BELLS_EXPECTED + $1)) bells within 60 s, expected $1"
+    n=$(bells_rung)
     [ "$n" -eq "$BELLS_EXPECTED" ] || fail "$2: $((n - BELLS_EXPECTED + $1)) bells, expected $1"
     echo "bells: $1 for $2, $n in all"
+}
+
+# bells_settled WHAT: after the program has ended, every bell it rang is counted. The display
+# handles a client's requests in order and xkbevd reports the bells in order, so a bell of the
+# test's own, rung now, is reported after all of them.
+markers() { [ "$(grep -c '^fine' "$BELLS_FILE")" -ge "$MARKERS" ]; }
+bells_settled() {
+    MARKERS=$((MARKERS + 1))
+    xkbbell -nobeep fine || fail "xkbbell could not ring"
+    within 60 markers || fail "the marker bell was not reported within 60 s"
+    [ "$(bells_rung)" -eq "$BELLS_EXPECTED" ] || fail "$1: $(bells_rung) bells in all once the program ended, expected $BELLS_EXPECTED"
+    echo "bells: $BELLS_EXPECTED in all once the program ended, after $1"
 }

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # A whole session with the real program: start screen, menu, both exercises answered by mouse
-# and keyboard, back to the menu, exit with Yes. Then a folder without a word list.
+# and keyboard, back to the menu, exit with Yes. Then a folder without a word list, and a folder
+# of large photos whose display goes away while they are read ahead.
 # The display's bells are counted all along: one per answer, two per reset, one per exercise
 # opened, none for anything else.
 # The program writes nothing: it runs in a read-only copy of the example folder, as a user
 # without root rights (nobody, when the test runs as root: root writes through any permission
-# bits), and afterwards the folder's listing and checksums must be as before. Where strace can
-# trace, any attempt to create, open for writing, remove or rename something in the folder fails
-# the test too, since an attempt the permissions stopped would leave no mark on the checksums.
+# bits), and afterwards the folder's listing and checksums must be as before. Under strace, any
+# attempt to create, open for writing, remove or rename something in the folder fails the test
+# too, since an attempt the permissions stopped would leave no mark on the checksums.
 # Usage: session.sh PROGRAM EXAMPLE_FOLDER OUTPUT_FOLDER
 set -u
 program=$1 example=$2 out=$3
@@ -28,14 +29,17 @@ if [ "$(id -u)" -eq 0 ]; then
     chown nobody:nogroup "$home"
     RUN_AS=(setpriv --reuid=nobody --regid=nogroup --clear-groups -- "${RUN_AS[@]}")
 fi
-# A sanitizer's leak checker cannot work under strace (it traces the process itself): a run asked
-# to check leaks goes untraced, and the other runs trace the writes.
+# The trace of writes needs ptrace, and so does a sanitizer's leak checker (it stops the threads
+# of the process through it): a run that checks leaks leaves the trace to the plain run, and says
+# so. Any other run traces, or fails.
 tracer=()
-if [[ ${ASAN_OPTIONS:-} != *detect_leaks=1* ]] && "${RUN_AS[@]}" strace -f -o /dev/null true 2>/dev/null; then
-    tracer=(env ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
-            strace -f -qq --seccomp-bpf -e trace=%file -o "$home/strace.txt")
+if [[ ${ASAN_OPTIONS:-} == *detect_leaks=1* ]]; then
+    echo "session: leaks checked, so the trace of writes is left to the plain pass"
 else
-    echo "session: not traced (no strace, or leaks checked); the folder's listing and checksums only"
+    "${RUN_AS[@]}" strace -f -o /dev/null true 2>"$out/strace-check.txt" ||
+        fail "strace cannot trace here: $(cat "$out/strace-check.txt")"
+    tracer=(env ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
+            strace -f -qq -y --seccomp-bpf -e trace=%file -o "$home/strace.txt")
 fi
 
 # Kind, permissions, size, modification time and name of every entry, then every file's checksum.
@@ -62,6 +66,9 @@ for key in 1 2 3 4 5 6; do answer "$trova" $key; done
 bells 6 "six answers by key"
 answer "$trova" 200 180                       # word slot 0
 bells 1 "an answer by mouse"
+# The reset's two bells are two when no bell sounds as it rings them: the bell sounded last must
+# be more than the program's gap (200 ms) ago. Sleeping makes sure of that much time, however slow.
+sleep 0.3
 click "$trova" 316 56                         # AzzeraPunteggio, which takes the focus
 bells 2 "the reset button"
 press "$trova" Tab                            # the tab order wraps round to Command1
@@ -91,18 +98,20 @@ question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
 press "$question" Return
 wait_exit "$pid"
 [ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS after Yes to the exit question"
-bells 0 "the exit question and Yes"
+bells_settled "the exit question and Yes"
 echo "session: exit status 0, nothing the program started left running"
 
 snapshot >"$out/dopo.txt"
 diff -u "$out/prima.txt" "$out/dopo.txt" || fail "the folder changed during the session"
 echo "session: $(grep -c '^f ' "$out/prima.txt") files, listing and checksums unchanged"
 if [ ${#tracer[@]} -gt 0 ]; then
-    # Calls that change the file system, and opens that ask for writing, on a relative name (the
-    # working directory is the folder) or on a name inside the folder.
+    # Calls that change the file system, and opens that ask for writing, on a name inside the
+    # folder: a name relative to the working directory (the folder), a whole path in it, or a name
+    # relative to a descriptor of it (strace -y shows each descriptor's path).
     changes='creat|mkdir|mknod|unlink|rename|link|symlink|truncate|utime|chmod|fchmodat|chown|fchownat|lchown|l?setxattr|l?removexattr'
+    inside="\\(\"($folder|[^/\"])|, \"$folder|AT_FDCWD, \"[^/\"]|\", \"[^/\"]|<$folder[/>]"
     grep -E "^[0-9]+ +(($changes)[a-z0-9]*\(|open(at2?)?\(.*(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC))" "$home/strace.txt" |
-        grep -E "(\(|, )\"($folder|[^/\"])" >"$out/scritture.txt"
+        grep -E "$inside" >"$out/scritture.txt"
     [ -s "$out/scritture.txt" ] && { cat "$out/scritture.txt" >&2; fail "the program tried to write in the folder"; }
     grep -qE "\"(lista\.txt|$folder/lista\.txt)\"" "$home/strace.txt" || fail "the trace does not show the list read"
     echo "session: $(grep -c . "$home/strace.txt") file calls traced, none writing in the folder"
@@ -116,8 +125,34 @@ visible 'realizzato dal gruppo' && fail "a screen opened"
 press "$report" Return
 wait_exit "$pid"
 [ "$EXIT_STATUS" -ne 0 ] || fail "exit status 0 after the error report"
-bells 0 "the error report"
+bells_settled "the error report"
 grep -q "$work/vuota/lista.txt" "$out/stderr-vuota.txt" || fail "the report does not name the file"
 grep -q "file non trovato" "$out/stderr-vuota.txt" || fail "the report does not give the cause"
 echo "missing list: exit status $EXIT_STATUS, report names the file"
+
+# The display goes away while the reading ahead decodes 60 photos of 6000 x 4000 (progressive,
+# 4:4:4). Qt's X11 plugin then ends the program through exit(), which destroys the objects the
+# workers use unless they are stopped first. The program must end by itself, with the status of
+# a lost display (1) and no report of a crash. It was busy: the reading ahead had stored some
+# photos before the display went, and had not stored them all when the program ended.
+big=$work/grande cache=$home/grande-cache/diveva/immagini
+mkdir -p "$big/jpg"
+for n in $(seq 60); do
+    head -c -1 "$(dirname "$0")/../fuzz/corpus/jpegdecode/progressive-444-6000x4000.bin" >"$big/jpg/$n.jpg"
+    echo "foto$n"
+done >"$big/lista.txt"
+launch "$big" "$out/stderr-display.txt" env XDG_CACHE_HOME="$home/grande-cache" "$work/diveva"
+pid=$(xdotool getwindowpid "$(wait_window 'realizzato dal gruppo')")
+# The start screen's four, then two photos read ahead: two boxes each, and the start screen's.
+stored() { [ "$(find "$cache" -name '*.img' | wc -l)" -ge "$1" ]; }
+within 120 stored 10 || fail "the reading ahead stored no photo within 120 s"
+kill "$XVFB_PID"
+wait_exit "$pid"
+stored=$(find "$cache" -name '*.img' | wc -l)
+[ "$stored" -lt 180 ] || fail "the reading ahead had ended (all 180 pictures stored) when the display went"
+[ "$EXIT_STATUS" -eq 1 ] || fail "exit status $EXIT_STATUS once the display went, expected 1"
+if grep -E 'destroying locked|Segmentation|Aborted|terminate called|Sanitizer|runtime error' "$out/stderr-display.txt"; then
+    fail "a crash was reported once the display went"
+fi
+echo "display gone: exit status 1, no crash, $stored of 180 pictures read ahead"
 echo "1 passed, 0 failed"

@@ -9,6 +9,8 @@ set -u
 build=$1 source=$2 id=$3 version=$4
 . "$(dirname "$0")/../e2e/lib.sh"
 work=$(mktemp -d)
+# The installed program keeps its pictures in a cache folder of this run's own.
+export XDG_CACHE_HOME=$work/cache
 # The program's own messages are shown whatever the outcome, so an unexpected end leaves its cause.
 trap 'stop_display; [ -s "$work/stderr.txt" ] && sed "s/^/program: /" "$work/stderr.txt"; rm -rf "$work"' EXIT
 prefix="$work/prefisso con spazi" apps="$work/prefisso con spazi/share/applications"
