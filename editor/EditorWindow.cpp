@@ -869,6 +869,7 @@ void EditorWindow::updateVoiceButtons()
         QWidget *cell = m_view->indexWidget(index);
         if (!cell) {
             cell = new QWidget;
+            cell->setAutoFillBackground(true); // over the cell's own text, which it shows
             auto *layout = new QVBoxLayout(cell);
             layout->setContentsMargins(4, 4, 4, 4);
             layout->addWidget(new QLabel);
