@@ -7,6 +7,7 @@
 #include "editor/PictureExport.h"
 #include "editor/Problems.h"
 #include "editor/SpeechSynth.h"
+#include "editor/Thumbnails.h"
 #include "editor/VoiceRecorder.h"
 #include "editor/VoiceTake.h"
 #include "tests/support/TestPictures.h"
@@ -23,6 +24,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -692,6 +694,89 @@ private slots:
             QVERIFY(w.openFolder(dir.path()));
             QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
         }
+    }
+
+    // The window's mouse work on a folder of three photos, each word named after its colour: a
+    // photo dropped on a row, a row dragged down and one up, an import cancelled, and the
+    // thumbnails after a save and after the backup is brought back twice (the second backup
+    // holds other pictures under the same names as the first).
+    void windowGestures_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QString>("rows"); // afterwards: each row's word and its thumbnail's colour
+        QTest::newRow("photo dropped on row 2") << "drop"
+                                                << "rosso:r verde:y blu:b";
+        QTest::newRow("row 1 dragged below row 3") << "down"
+                                                   << "verde:g blu:b rosso:r";
+        QTest::newRow("row 3 dragged onto row 1") << "up"
+                                                  << "blu:b rosso:r verde:g";
+        QTest::newRow("import cancelled") << "cancel"
+                                          << "rosso:r verde:g blu:b";
+        QTest::newRow("saved after a move") << "save"
+                                            << "verde:g blu:b rosso:r";
+        QTest::newRow("backup restored twice") << "restore"
+                                               << "verde:g blu:b rosso:r";
+    }
+    void windowGestures()
+    {
+        QFETCH(QString, gesture);
+        QTemporaryDir dir;
+        const auto photo = [&](const QString &name, Qt::GlobalColor colour) {
+            QImage image(160, 120, QImage::Format_RGB32);
+            image.fill(colour);
+            return writeFile(dir.filePath(name), jpegBytes(image, 90));
+        };
+        QVERIFY(QDir(dir.path()).mkdir("jpg") && photo("jpg/1.jpg", Qt::red)
+                && photo("jpg/2.jpg", Qt::green) && photo("jpg/3.jpg", Qt::blue)
+                && photo("giallo.jpg", Qt::yellow)
+                && writeFile(dir.filePath("lista.txt"), "rosso\r\nverde\r\nblu\r\n"));
+        EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        EntryTable *t = w.table();
+        QSignalSpy imported(&w, &EditorWindow::importFinished);
+        QVERIFY(w.openFolder(dir.path()) && imported.wait(30000));
+        QMimeData yellow;
+        yellow.setUrls({QUrl::fromLocalFile(dir.filePath("giallo.jpg"))});
+        if (gesture == "drop") {
+            QVERIFY(t->dropMimeData(&yellow, Qt::CopyAction, -1, -1, t->index(1, 0)));
+            QVERIFY(imported.wait(30000));
+        } else if (gesture == "down" || gesture == "up") {
+            const bool down = gesture == "down";
+            const std::unique_ptr<QMimeData> row(t->mimeData({t->index(down ? 0 : 2, 0)}));
+            t->dropMimeData(row.get(), Qt::MoveAction, down ? 3 : -1, 0,
+                            down ? QModelIndex() : t->index(0, 0));
+        } else if (gesture == "cancel") {
+            // The picture threads held busy, so that the cancel comes before any picture is read.
+            QSemaphore held;
+            const int threads = pictureThreads()->maxThreadCount();
+            for (int i = 0; i < threads; ++i)
+                pictureThreads()->start([&] { held.acquire(); });
+            w.addFiles({dir.filePath("giallo.jpg")}, 0);
+            w.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click(); // Annulla
+            held.release(threads);
+            QVERIFY(imported.wait(30000));
+            pictureThreads()->waitForDone(); // none is left inside the semaphore
+        } else {
+            t->moveEntry(0, 2);
+            QVERIFY(w.saveTo(dir.path()));
+            for (int again = 0; gesture == "restore" && again < 2; ++again) {
+                QString said;
+                answerNextBox(QMessageBox::Ok, &said);
+                for (QAction *a : w.findChildren<QAction *>())
+                    if (a->text() == "&Ripristina la copia precedente")
+                        a->trigger();
+                QVERIFY(said.contains("Salvando tornano nella cartella"));
+                QVERIFY(again == 1 || w.saveTo(dir.path()));
+            }
+        }
+        QStringList rows;
+        for (const Entry &e : t->entries()) {
+            const QImage image = t->thumbnail(e).image;
+            const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+            rows << e.word + u':'
+                        + (c.red() > 128 ? (c.green() > 128 ? u'y' : u'r')
+                                         : (c.green() > 128 ? u'g' : u'b'));
+        }
+        QTEST(rows.join(u' '), "rows");
     }
 
     // A word's voice made ready for a child, each take twice: quiet (5% of full scale) and loud
