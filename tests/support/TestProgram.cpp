@@ -37,7 +37,6 @@ TestFolder::~TestFolder()
 
 TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
                  const QByteArray &settings)
-    : folder(names == Latin1Folder ? QByteArray("caf\xE9") : QByteArray())
 {
     folder.writeWords(words);
     if (settings == "--schermo-intero")

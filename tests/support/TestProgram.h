@@ -116,7 +116,7 @@ inline QStringList numberedWords(int count)
 // given are written as the folder's diveva.ini; "--schermo-intero" asks for full screen as the
 // command line does.
 struct TestRun {
-    enum Names { AsUsual, WindowsNames, Latin1Folder }; // LISTA.TXT, JPG/N.JPG; caf\xE9
+    enum Names { AsUsual, WindowsNames }; // WindowsNames: LISTA.TXT, JPG/N.JPG
     explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual,
                      const QByteArray &settings = {});
     ~TestRun();
