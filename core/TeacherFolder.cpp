@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,13 +17,23 @@ const QList<FolderPart> &folderParts()
 {
     static const QList<FolderPart> parts{
         {FolderPart::NumberedFiles, "jpg", "jpg", ".jpg"},
+        {FolderPart::NumberedFiles, "voce", TeacherFolder::VoicesFolder, {}},
+        {FolderPart::File, "impostazioni", "diveva.ini", {}},
         {FolderPart::File, "lista", "lista.txt", {}},
     };
     return parts;
 }
 
 const FolderPart &picturesPart() { return folderParts()[0]; }
-const FolderPart &listPart() { return folderParts()[1]; }
+const FolderPart &voicesPart() { return folderParts()[1]; }
+const FolderPart &settingsPart() { return folderParts()[2]; }
+const FolderPart &listPart() { return folderParts()[3]; }
+
+const QList<QByteArray> &TeacherFolder::voiceExtensions()
+{
+    static const QList<QByteArray> extensions{"ogg", "opus", "wav", "mp3", "m4a"};
+    return extensions;
+}
 
 namespace {
 
@@ -224,7 +235,7 @@ void TeacherFolder::resolvePictures(int count)
     m_picturesFolder = partName(picturesPart());
     const UniqueFd folder(
         ::openat(fd(), m_picturesFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    const QMap<int, QByteArray> owned = ownedEntries(
+    const QMultiMap<int, QByteArray> owned = ownedEntries(
         folder ? folderNames(folder.get()) : QList<QByteArray>(), picturesPart(), count);
     m_pictureNames.clear();
     for (int n = 1; n <= count; ++n)
@@ -254,56 +265,55 @@ QList<QByteArray> TeacherFolder::otherPictureEntries(int count) const
     return names;
 }
 
-const QList<QByteArray> &TeacherFolder::voiceExtensions()
-{
-    static const QList<QByteArray> extensions{".ogg", ".opus", ".wav", ".mp3", ".m4a"};
-    return extensions;
-}
-
-QMap<int, QByteArray> TeacherFolder::voiceEntries(const QList<QByteArray> &names, int count,
-                                                  QList<QByteArray> *duplicates)
-{
-    // Each word's candidates ranked: by extension, then the exact (lower-case) name first.
-    QMap<int, QList<std::pair<int, QByteArray>>> found;
-    for (const QByteArray &name : names) {
-        const qsizetype dot = name.lastIndexOf('.');
-        const QByteArray extension = dot < 0 ? QByteArray() : name.mid(dot).toLower();
-        const int rank = int(voiceExtensions().indexOf(extension));
-        if (rank < 0)
-            continue;
-        const int n = entryNumber(name, {FolderPart::NumberedFiles, {}, {}, extension});
-        if (n >= 1 && n <= count)
-            found[n].append({2 * rank + (name.endsWith(extension) ? 0 : 1), name});
-    }
-    QMap<int, QByteArray> voices;
-    for (auto it = found.begin(); it != found.end(); ++it) {
-        std::sort(it->begin(), it->end());
-        voices.insert(it.key(), it->takeFirst().second);
-        if (duplicates)
-            for (const auto &lost : std::as_const(*it))
-                duplicates->append(lost.second);
-    }
-    if (duplicates)
-        std::sort(duplicates->begin(), duplicates->end());
-    return voices;
-}
-
 void TeacherFolder::resolveVoices(int count)
 {
-    const QList<QByteArray> top = folderNames(fd());
-    m_voicesFolder = findName(top, VoicesFolder);
-    const UniqueFd folder(m_voicesFolder.isEmpty() ? -1
-                                                   : ::openat(fd(), m_voicesFolder.constData(),
-                                                              O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    m_duplicateVoices.clear();
-    m_voiceNames = voiceEntries(folder ? folderNames(folder.get()) : QList<QByteArray>(), count,
-                                &m_duplicateVoices);
+    m_voicesFolder = partName(voicesPart());
+    const UniqueFd folder(
+        ::openat(fd(), m_voicesFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const QMultiMap<int, QByteArray> owned =
+        ownedEntries(folder ? folderNames(folder.get()) : QList<QByteArray>(), voicesPart(), count);
+    m_voiceNames = QList<QList<QByteArray>>(count);
+    const auto rank = [](const QByteArray &name) {
+        const QByteArray extension = name.mid(name.indexOf('.') + 1).toLower();
+        return voiceExtensions().indexOf(extension);
+    };
+    for (auto it = owned.cbegin(); it != owned.cend(); ++it)
+        if (rank(it.value()) >= 0)
+            m_voiceNames[it.key() - 1].append(it.value());
+    for (QList<QByteArray> &names : m_voiceNames)
+        std::sort(names.begin(), names.end(), [&](const QByteArray &a, const QByteArray &b) {
+            return std::pair(rank(a), a) < std::pair(rank(b), b);
+        });
 }
 
 QString TeacherFolder::voicePath(int n) const
 {
-    const QByteArray name = m_voiceNames.value(n);
-    return name.isEmpty() ? QString() : m_base + QFile::decodeName(m_voicesFolder + '/' + name);
+    if (n < 1 || n > m_voiceNames.size() || m_voiceNames[n - 1].isEmpty())
+        return {};
+    return m_base + QFile::decodeName(m_voicesFolder + '/' + m_voiceNames[n - 1].first());
+}
+
+QString TeacherFolder::shownVoicePath(int n) const
+{
+    const QString path = voicePath(n);
+    return path.isEmpty()
+               ? path
+               : joined(m_shown,
+                        QFile::decodeName(m_voicesFolder + '/' + m_voiceNames[n - 1].first()));
+}
+
+QList<QByteArray> TeacherFolder::ignoredVoices(int n) const
+{
+    return n < 1 || n > m_voiceNames.size() ? QList<QByteArray>() : m_voiceNames[n - 1].mid(1);
+}
+
+QList<QByteArray> TeacherFolder::otherVoiceEntries(int count) const
+{
+    const UniqueFd folder = openFolderAt(fd(), partName(voicesPart()));
+    QList<QByteArray> names = folder ? folderNames(folder.get()) : QList<QByteArray>();
+    for (const QByteArray &owned : ownedEntries(names, voicesPart(), count))
+        names.removeOne(owned);
+    return names;
 }
 
 TeacherFolder::Stamp TeacherFolder::listStamp() const
@@ -401,7 +411,7 @@ QByteArray TeacherFolder::print(int dir, const FolderPart &part, int count)
     const UniqueFd folder = openFolderAt(dir, name);
     if (!folder)
         return QCryptographicHash::hash("?", PrintHash).toHex();
-    const QMap<int, QByteArray> owned = ownedEntries(folderNames(folder.get()), part, count);
+    const QMultiMap<int, QByteArray> owned = ownedEntries(folderNames(folder.get()), part, count);
     for (auto it = owned.cbegin(); it != owned.cend(); ++it) {
         hash.addData(QByteArray::number(it.key()) + ' ');
         const UniqueFd file(::openat(folder.get(), it.value().constData(),
@@ -423,10 +433,16 @@ QByteArray TeacherFolder::print(int dir, const FolderPart &part, int count)
     return hashHex(hash);
 }
 
-QMap<int, QByteArray> TeacherFolder::ownedEntries(const QList<QByteArray> &names,
-                                                  const FolderPart &part, int count)
+QMultiMap<int, QByteArray> TeacherFolder::ownedEntries(const QList<QByteArray> &names,
+                                                       const FolderPart &part, int count)
 {
-    QMap<int, QByteArray> owned;
+    QMultiMap<int, QByteArray> owned;
+    if (part.extension.isEmpty()) {
+        for (const QByteArray &name : names)
+            if (const int k = entryNumber(name, part); k >= 1 && k <= count)
+                owned.insert(k, name);
+        return owned;
+    }
     for (int k = 1; k <= count; ++k)
         if (const QByteArray name = findName(names, QByteArray::number(k) + part.extension);
             !name.isEmpty())
@@ -436,9 +452,14 @@ QMap<int, QByteArray> TeacherFolder::ownedEntries(const QList<QByteArray> &names
 
 int TeacherFolder::entryNumber(const QByteArray &name, const FolderPart &part)
 {
-    const qsizetype digits = name.size() - part.extension.size();
+    // Of any extension: the digits up to the first dot, and something after it.
+    const qsizetype dot = name.indexOf('.');
+    if (part.extension.isEmpty() && (dot < 1 || dot == name.size() - 1))
+        return 0;
+    const qsizetype digits = part.extension.isEmpty() ? dot : name.size() - part.extension.size();
     if (digits < 1 || digits > 6 || name[0] == '0'
-        || name.mid(digits).compare(part.extension, Qt::CaseInsensitive) != 0)
+        || (!part.extension.isEmpty()
+            && name.mid(digits).compare(part.extension, Qt::CaseInsensitive) != 0))
         return 0;
     for (qsizetype i = 0; i < digits; ++i)
         if (name[i] < '0' || name[i] > '9')

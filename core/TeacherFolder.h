@@ -11,21 +11,22 @@
 #include <sys/types.h>
 
 // A part of the teacher's folder that the editor writes whole and a save switches over at once.
-// The exercise program reads the parts and nothing else of the folder. The spoken words or a
-// settings file would be one more row of folderParts() (a folder part whose entries "K.*" may
-// have any extension being one more case of TeacherFolder::ownedEntries).
+// The exercise program reads the parts and nothing else of the folder.
 struct FolderPart {
     enum Kind { File, NumberedFiles };
     Kind kind;
     QByteArray id;        // how a save's journal names it
     QByteArray name;      // its name in the folder, found in any letter case
-    QByteArray extension; // of a folder's numbered files: ".jpg" for 1.jpg, 2.jpg...
+    QByteArray extension; // of a folder's numbered files: ".jpg" for 1.jpg, 2.jpg...; empty for
+                          // files of any extension ("3.ogg", "3.M4A", both word 3's)
 };
 
-// The parts in the order a save switches them: the list last, since the exercise program reads
-// it first.
+// The parts in the order a save switches them: the pictures, the voices, the settings, and the
+// list last, since the exercise program reads it first.
 const QList<FolderPart> &folderParts();
 const FolderPart &picturesPart();
+const FolderPart &voicesPart();
+const FolderPart &settingsPart();
 const FolderPart &listPart();
 
 // What a save writes in the editor's working area before its first switch: the number of
@@ -68,8 +69,10 @@ public:
     static inline const QByteArray Backup = "copia";     // the content before the last save
     static inline const QByteArray Journal = "giornale";
     static inline const QByteArray Lock = "blocco";
-    // The words' voices: voce/N.<ext>, beside the pictures, in any letter case.
+    // The words' voices: word n's is VoicesFolder/n.<ext>, of these extensions in this order of
+    // preference when several are there.
     static inline const QByteArray VoicesFolder = "voce";
+    static const QList<QByteArray> &voiceExtensions();
 
     TeacherFolder() = default;
     // The folder at path (an existing folder, named as the editor was given it).
@@ -102,18 +105,14 @@ public:
     // The entries of the pictures' folder other than pictures 1..count.
     QList<QByteArray> otherPictureEntries(int count) const;
 
-    // The voice of each word n = 1..count among the names of the voices' folder: "N.<ext>" in
-    // any letter case, where two files give word n a voice, the first extension of
-    // voiceExtensions() wins, and of two names differing in letter case only, the exact one
-    // ("3.ogg" before "3.OGG"). The files that lose are added to duplicates, in byte order.
-    static const QList<QByteArray> &voiceExtensions(); // ".ogg", ".opus", ".wav", ".mp3", ".m4a"
-    static QMap<int, QByteArray> voiceEntries(const QList<QByteArray> &names, int count,
-                                              QList<QByteArray> *duplicates = nullptr);
     // Finds the voices of words 1..count with one listing of their folder.
     void resolveVoices(int count);
-    QString voicePath(int n) const; // empty when word n has no voice
-    // The files of the voices' folder that another file overrides for the same word.
-    const QList<QByteArray> &duplicateVoices() const { return m_duplicateVoices; }
+    QString voicePath(int n) const; // empty for a word without a voice
+    QString shownVoicePath(int n) const;
+    // The other files that would give word n a voice ("3.m4a" beside "3.ogg"), not heard.
+    QList<QByteArray> ignoredVoices(int n) const;
+    // The entries of the voices' folder that are no voice of words 1..count.
+    QList<QByteArray> otherVoiceEntries(int count) const;
 
     // Reads the list, keeping what it held for listChanged.
     FileContents readList();
@@ -136,10 +135,12 @@ public:
     // a hash of the list's content; for a folder, per owned entry its number, size and a hash
     // of its first and last 4 KB. "-" when dir has no such part.
     static QByteArray print(int dir, const FolderPart &part, int count);
-    // The entries of a folder part that pictures 1..count are (the exact name first).
-    static QMap<int, QByteArray> ownedEntries(const QList<QByteArray> &names,
-                                              const FolderPart &part, int count);
-    // The number an entry of a folder part stands for ("7.JPG": 7), or 0.
+    // The entries of a folder part that stand for numbers 1..count: of a fixed extension one a
+    // number (the exact name first, else one in other letter case), of any extension all of them.
+    static QMultiMap<int, QByteArray> ownedEntries(const QList<QByteArray> &names,
+                                                   const FolderPart &part, int count);
+    // The number an entry of a folder part stands for ("7.JPG": 7, "7.m4a" of any extension), or
+    // 0.
     static int entryNumber(const QByteArray &name, const FolderPart &part);
 
 private:
@@ -160,8 +161,7 @@ private:
     QByteArray m_picturesFolder;
     QList<QByteArray> m_pictureNames; // picture n at n - 1; empty where missing
     QByteArray m_voicesFolder;
-    QMap<int, QByteArray> m_voiceNames;
-    QList<QByteArray> m_duplicateVoices;
+    QList<QList<QByteArray>> m_voiceNames; // word n's at n - 1, the one heard first
     Stamp m_listStamp;
     QByteArray m_listPrint; // empty until the list is read
 };

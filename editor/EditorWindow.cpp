@@ -4,11 +4,16 @@
 #include "editor/EntryTable.h"
 #include "editor/FolderStore.h"
 #include "editor/ListFile.h"
+#include "editor/SpeechSynth.h"
+#include "voices/VoiceDecoder.h"
+#include "voices/VoicePlayer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,19 +22,22 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
 EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     : QMainWindow(parent), m_table(new EntryTable(std::move(facts), this)), m_view(new QTableView),
       m_listProblems(new QLabel), m_emptyHint(new QLabel),
-      m_cropPosition(new QSlider(Qt::Horizontal)), m_banner(new QLabel)
+      m_cropPosition(new QSlider(Qt::Horizontal)), m_banner(new QLabel),
+      m_recorder(new VoiceRecorder({}, this)), m_player(new VoicePlayer(this))
 {
     m_view->setModel(m_table);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -45,7 +53,8 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     m_view->setIconSize(QSize(thumbWidth, EntryTable::ThumbnailHeight));
     m_view->verticalHeader()->setDefaultSectionSize(EntryTable::ThumbnailHeight + 8);
     m_view->horizontalHeader()->resizeSection(EntryTable::PictureColumn, thumbWidth + 16);
-    m_view->horizontalHeader()->resizeSection(EntryTable::WordColumn, 220);
+    m_view->horizontalHeader()->resizeSection(EntryTable::WordColumn, 200);
+    m_view->horizontalHeader()->resizeSection(EntryTable::VoiceColumn, 112);
     m_view->horizontalHeader()->setStretchLastSection(true);
 
     m_cropPosition->setRange(0, 100);
@@ -114,6 +123,22 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     file->addSeparator();
     file->addAction(closeAction);
     edit->addActions({undo, redo, addAction, removeAction, upAction, downAction});
+    QMenu *voices = menuBar()->addMenu(tr("&Voci"));
+    voices->addAction(action(tr("Voce &sintetica per le parole senza voce"), {},
+                             &EditorWindow::synthesizeVoices));
+    voices->addAction(action(tr("&Ascolta la voce della riga"), QKeySequence(tr("Ctrl+P")),
+                             [this] { playVoice(currentRow()); }));
+    voices->addAction(action(tr("&Registra la voce della riga"), QKeySequence(tr("Ctrl+R")),
+                             [this] { recordVoice(currentRow()); }));
+    m_settingsPanel = new QDockWidget(tr("Impostazioni dell'esercizio"), this);
+    m_settingsPanel->setObjectName(QStringLiteral("impostazioni"));
+    m_settingsPanel->setWidget(makeSettingsPanel());
+    addDockWidget(Qt::RightDockWidgetArea, m_settingsPanel);
+    m_settingsPanel->hide();
+    QAction *settingsAction = m_settingsPanel->toggleViewAction();
+    settingsAction->setShortcut(QKeySequence(Qt::Key_F6));
+    edit->addSeparator();
+    edit->addAction(settingsAction);
     const auto tip = [](QAction *a) {
         return a->text().remove(u'&').remove(u'…')
                + (a->shortcut().isEmpty()
@@ -157,6 +182,10 @@ EditorWindow::EditorWindow(ExerciseFacts facts, QWidget *parent)
     connect(m_cropPosition, &QSlider::sliderReleased, this,
             [this] { emit m_cropPosition->valueChanged(m_cropPosition->value()); });
     connect(&m_import, &QFutureWatcherBase::finished, this, &EditorWindow::importDone);
+    connect(m_recorder, &VoiceRecorder::recorded, this, &EditorWindow::voiceRecorded);
+    connect(m_table, &QAbstractItemModel::modelReset, this, &EditorWindow::updateVoiceButtons);
+    connect(m_table, &QAbstractItemModel::dataChanged, this, &EditorWindow::updateVoiceButtons);
+    connect(m_table, &EntryTable::settingsChanged, this, &EditorWindow::updateSettingsPanel);
 
     m_view->setFocus();
     resize(900, 640);
@@ -188,6 +217,8 @@ EditorWindow::Session &EditorWindow::Session::operator=(Session &&other) noexcep
         readOnly = std::move(other.readOnly);
         notice = std::move(other.notice);
         others = std::move(other.others);
+        otherVoices = std::move(other.otherVoices);
+        settingsFile = std::move(other.settingsFile);
     }
     return *this;
 }
@@ -302,17 +333,23 @@ void EditorWindow::updateState()
                          "un'altra cartella…».");
     if (!s.notice.isEmpty())
         told << s.notice;
+    const auto some = [this](const QStringList &names) {
+        return names.size() > 10
+                   ? names.mid(0, 10).join(", ") + tr(" e altri %1").arg(names.size() - 10)
+                   : names.join(", ");
+    };
     if (!s.others.isEmpty())
         told << tr("La cartella jpg contiene anche %1: il salvataggio li lascia dove sono.")
-                    .arg(s.others.size() > 10 ? s.others.mid(0, 10).join(", ")
-                                                    + tr(" e altri %1").arg(s.others.size() - 10)
-                                              : s.others.join(", "));
+                    .arg(some(s.others));
+    if (!s.otherVoices.isEmpty())
+        told << tr("La cartella voce contiene anche %1: il salvataggio li lascia dove sono.")
+                    .arg(some(s.otherVoices));
     m_banner->setText(told.join(u'\n'));
     m_banner->setVisible(!told.isEmpty());
     QStringList texts;
     int blocking = 0, warnings = 0;
     for (const Problem &p : m_table->problems()) {
-        (p.blocking ? blocking : warnings) += 1;
+        (p.blocking ? blocking : warnings) += p.info ? 0 : 1;
         if (p.row < 0)
             texts << p.text;
     }
@@ -400,14 +437,25 @@ bool EditorWindow::openFolder(const QString &folder)
         return false;
     }
     session.others = loaded.others;
+    session.otherVoices = loaded.otherVoices;
+    session.settingsFile = loaded.settings.file;
+    if (!loaded.settingsCause.isEmpty())
+        session.notice += (session.notice.isEmpty() ? QString() : QStringLiteral("\n"))
+                          + tr("Le impostazioni dell'esercizio non si possono leggere: valgono "
+                               "quelle di partenza, e salvando il file si riscrive.\n")
+                          + loaded.settingsCause;
     m_opening = std::move(session);
+    m_openingSettings = loaded.settings.values;
     m_importKind = Import::Open;
     const QSize shape = m_table->facts().pictureShape;
     m_import.setFuture(
         QtConcurrent::mapped(pictureThreads(), loaded.entries, [shape](const Entry &e) {
-            return std::pair(e, e.picture.isEmpty() ? Thumbnail{}
-                                                    : makeThumbnail(e.picture, e.crop, shape,
-                                                                    EntryTable::ThumbnailHeight));
+            const Voice heard = e.voice.file.isEmpty() ? Voice{} : decodeVoiceFile(e.voice.file);
+            return Imported{e,
+                            e.picture.isEmpty() ? Thumbnail{}
+                                                : makeThumbnail(e.picture, e.crop, shape,
+                                                                EntryTable::ThumbnailHeight),
+                            {heard.durationMs(), heard.cause}};
         }));
     showProgress(tr("Lettura delle immagini della cartella…"), int(loaded.entries.size()));
     return true;
@@ -439,31 +487,70 @@ void EditorWindow::addFiles(const QStringList &paths, int row, bool replace)
     if (isImporting())
         return;
     // A folder dropped brings its pictures, in the order of their names (a camera's order).
-    QStringList files, skipped;
+    QStringList files, voices, skipped;
     for (const QString &path : paths) {
+        QStringList names{path};
         if (QFileInfo(path).isDir()) {
-            QDir dir(path);
+            const QDir dir(path);
+            names.clear();
             for (const QString &name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
-                if (isPictureName(name))
-                    files << dir.filePath(name);
-        } else if (isPictureName(path)) {
-            files << path;
-        } else {
-            skipped << QFileInfo(path).fileName();
+                if (isPictureName(name) || isVoiceName(name))
+                    names << dir.filePath(name);
         }
+        for (const QString &name : std::as_const(names))
+            (isPictureName(name) ? files : isVoiceName(name) ? voices : skipped) << name;
     }
     if (!skipped.isEmpty())
         statusBar()->showMessage(
             tr("Non sono immagini che l'editor sa leggere: %1").arg(skipped.join(", ")), 10000);
-    if (files.isEmpty() || (replace && files.size() != 1))
+    // A sound file dropped on a row is its voice.
+    if (replace && files.isEmpty() && voices.size() == 1) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const EncodedVoice voice = importVoice(voices.first());
+        QApplication::restoreOverrideCursor();
+        if (!voice.cause.isEmpty())
+            return showError(tr("Questo file non si può usare come voce."), voice.cause);
+        m_table->addVoiceCheck({{}, voice.bytes, {}}, {voice.durationMs, {}});
+        m_table->setVoice(row, voice.bytes, tr("Nuova voce alla riga %1").arg(row + 1));
+        playVoice(row);
         return;
+    }
+    // Others go with the picture of their name (cane.jpg and cane.m4a).
+    const auto nameOf = [](const QString &path) {
+        return QFileInfo(path).completeBaseName().toLower();
+    };
+    QHash<QString, QString> voiceOf;
+    QSet<QString> pictureNames;
+    for (const QString &voice : std::as_const(voices))
+        voiceOf.insert(nameOf(voice), voice);
+    for (const QString &picture : std::as_const(files))
+        pictureNames.insert(nameOf(picture));
+    m_importSkipped.clear();
+    for (const QString &voice : std::as_const(voices))
+        if (!pictureNames.contains(nameOf(voice)))
+            m_importSkipped << QFileInfo(voice).fileName();
+    if (files.isEmpty() || (replace && files.size() != 1)) {
+        if (!m_importSkipped.isEmpty())
+            statusBar()->showMessage(tr("Per dare una voce a una riga, trascinare il file sulla "
+                                        "riga: %1")
+                                         .arg(m_importSkipped.join(", ")),
+                                     10000);
+        return;
+    }
     m_importKind = replace ? Import::Replace : Import::Add;
     m_importRow = row < 0 ? m_table->rowCount() : row;
     const QSize shape = m_table->facts().pictureShape;
-    m_import.setFuture(QtConcurrent::mapped(pictureThreads(), files, [shape](const QString &path) {
-        const Entry e{wordFromFileName(path), path, {}};
-        return std::pair(e, makeThumbnail(path, e.crop, shape, EntryTable::ThumbnailHeight));
-    }));
+    m_import.setFuture(QtConcurrent::mapped(
+        pictureThreads(), files, [shape, voiceOf, nameOf](const QString &path) {
+            Imported out{{wordFromFileName(path), path, {}, {}},
+                         makeThumbnail(path, {}, shape, EntryTable::ThumbnailHeight),
+                         {}};
+            const QString voice = voiceOf.value(nameOf(path));
+            const EncodedVoice ready = voice.isEmpty() ? EncodedVoice{} : importVoice(voice);
+            out.entry.voice.ogg = ready.bytes;
+            out.voice = {ready.durationMs, ready.cause};
+            return out;
+        }));
     showProgress(tr("Aggiunta delle immagini…"), int(files.size()));
 }
 
@@ -483,14 +570,20 @@ void EditorWindow::importDone()
         return;
     }
     QList<Entry> entries;
-    for (const auto &[entry, thumbnail] : m_import.future().results()) {
-        m_table->addThumbnail(entry, thumbnail);
-        entries << entry;
+    QStringList refused = m_importSkipped;
+    for (const Imported &row : m_import.future().results()) {
+        m_table->addThumbnail(row.entry, row.thumbnail);
+        m_table->addVoiceCheck(row.entry.voice, row.voice);
+        if (row.entry.voice.isEmpty() && !row.voice.cause.isEmpty())
+            refused << row.voice.cause;
+        entries << row.entry;
     }
+    if (m_importKind != Import::Open && !refused.isEmpty())
+        statusBar()->showMessage(tr("Voci non aggiunte: %1").arg(refused.join(u' ')), 10000);
     switch (m_importKind) {
     case Import::Open:
         m_session = std::move(m_opening);
-        m_table->reset(entries);
+        m_table->reset(entries, m_openingSettings);
         break;
     case Import::Replace:
         m_table->setPicture(m_importRow, entries.first().picture);
@@ -552,6 +645,7 @@ bool EditorWindow::saveTo(const QString &folder)
         return false;
     }
     const QList<Entry> entries = m_table->entries();
+    const FolderSettings settings{m_table->settings(), m_session.settingsFile};
     QProgressDialog progress(tr("Salvataggio…"), QString(), 0, int(entries.size()), this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
@@ -562,13 +656,14 @@ bool EditorWindow::saveTo(const QString &folder)
     connect(&watcher, &QFutureWatcherBase::finished, &saving, &QEventLoop::quit);
     setSaving(true);
     // Not in pictureThreads(): the save waits there for its pictures.
-    watcher.setFuture(QtConcurrent::run([folder, entries, shape = m_table->facts().pictureShape,
-                                         ops = m_ops](QPromise<QString> &promise) {
-        promise.setProgressRange(0, int(entries.size()));
-        promise.addResult(saveFolder(folder, entries, shape, *ops, [&promise](int done, int) {
-            promise.setProgressValue(done);
+    watcher.setFuture(
+        QtConcurrent::run([folder, entries, settings, shape = m_table->facts().pictureShape,
+                           ops = m_ops](QPromise<QString> &promise) {
+            promise.setProgressRange(0, int(entries.size()));
+            promise.addResult(saveFolder(
+                folder, entries, shape, *ops,
+                [&promise](int done, int) { promise.setProgressValue(done); }, settings));
         }));
-    }));
     saving.exec();
     setSaving(false);
     progress.reset();
@@ -583,16 +678,23 @@ bool EditorWindow::saveTo(const QString &folder)
     // The rows now stand for the saved pictures; what they showed stays their thumbnail.
     const LoadedFolder saved = loadFolder(folder);
     QList<Thumbnail> thumbnails;
-    for (const Entry &e : entries)
+    QList<VoiceCheck> voices;
+    for (const Entry &e : entries) {
         thumbnails << m_table->thumbnail(e);
+        voices << m_table->voiceCheck(e.voice);
+    }
     m_table->forgetThumbnailsUnder(folder);
-    for (int i = 0; i < saved.entries.size() && i < thumbnails.size(); ++i)
+    for (int i = 0; i < saved.entries.size() && i < thumbnails.size(); ++i) {
         m_table->addThumbnail(saved.entries[i], thumbnails[i]);
+        m_table->addVoiceCheck(saved.entries[i].voice, voices[i]);
+    }
     if (!here)
         m_session = std::move(target);
     m_session.notice.clear();
     m_session.others = saved.others;
-    m_table->reset(saved.entries);
+    m_session.otherVoices = saved.otherVoices;
+    m_session.settingsFile = saved.settings.file;
+    m_table->reset(saved.entries, saved.settings.values);
     statusBar()->showMessage(tr("Salvato in %1").arg(folder), 10000);
     updateState();
     return true;
@@ -607,7 +709,8 @@ void EditorWindow::restoreBackup()
                                  tr("Per questa cartella non c'è una copia da ripristinare."));
         return;
     }
-    m_table->replaceAll(tr("Ripristino della copia precedente"), loaded.entries);
+    m_table->replaceAll(tr("Ripristino della copia precedente"), loaded.entries,
+                        loaded.settings.values);
     QMessageBox::information(this, title(),
                              tr("Le parole e le immagini della copia sono ora nell'editor. "
                                 "Salvando tornano nella cartella."));
@@ -644,4 +747,266 @@ void EditorWindow::moveSelected(int by)
         return;
     m_table->moveEntry(row, to);
     m_view->setCurrentIndex(m_table->index(to, m_view->currentIndex().column()));
+}
+
+void EditorWindow::setVoiceInput(std::unique_ptr<VoiceRecorder::Input> input)
+{
+    delete m_recorder;
+    m_recorder = new VoiceRecorder(std::move(input), this);
+    connect(m_recorder, &VoiceRecorder::recorded, this, &EditorWindow::voiceRecorded);
+}
+
+void EditorWindow::playVoice(int row)
+{
+    if (row < 0 || row >= m_table->rowCount() || m_table->entries()[row].voice.isEmpty())
+        return;
+    const VoiceSource &v = m_table->entries()[row].voice;
+    const Voice heard = v.ogg.isEmpty() ? decodeVoiceFile(v.file) : decodeVoiceData(v.ogg);
+    if (!heard.ok()) {
+        statusBar()->showMessage(tr("La voce non si può ascoltare: %1").arg(heard.cause), 10000);
+        return;
+    }
+    // Opened at the first word heard, in the player's own thread; a machine without sound stays
+    // silent.
+    if (m_player->state() == VoicePlayer::State::Closed
+        || m_player->state() == VoicePlayer::State::Silent)
+        m_player->open();
+    m_player->play(heard.pcm);
+}
+
+void EditorWindow::recordVoice(int row)
+{
+    if (m_recorder->isRecording())
+        return m_recorder->toggle(); // the second click stops it, whichever row it was
+    if (row < 0 || row >= m_table->rowCount() || m_saving)
+        return;
+    m_player->stop();
+    m_recordRow = row;
+    statusBar()->showMessage(tr("Registrazione della voce di «%1»: parlare, poi fare clic di "
+                                "nuovo (al massimo 5 secondi).")
+                                 .arg(m_table->entries()[row].word));
+    m_recorder->toggle();
+    updateVoiceButtons();
+}
+
+void EditorWindow::voiceRecorded(const Take &take, const QString &cause)
+{
+    const int row = m_recordRow;
+    m_recordRow = -1;
+    updateVoiceButtons();
+    const EncodedVoice voice = cause.isEmpty() ? prepareVoice(take) : EncodedVoice{{}, cause};
+    if (!voice.cause.isEmpty() || row < 0 || row >= m_table->rowCount()) {
+        statusBar()->showMessage(tr("Registrazione non riuscita: %1.").arg(voice.cause), 10000);
+        return;
+    }
+    statusBar()->clearMessage();
+    m_table->addVoiceCheck({{}, voice.bytes, {}}, {voice.durationMs, {}});
+    m_table->setVoice(row, voice.bytes, tr("Registrazione della voce della riga %1").arg(row + 1));
+    playVoice(row);
+}
+
+void EditorWindow::removeVoice(int row)
+{
+    if (row >= 0 && row < m_table->rowCount())
+        m_table->setVoice(row, {}, tr("Voce tolta alla riga %1").arg(row + 1));
+}
+
+void EditorWindow::synthesizeVoices()
+{
+    if (isImporting() || m_saving || m_recorder->isRecording())
+        return;
+    QList<int> rows;
+    QStringList words;
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        if (const Entry &e = m_table->entries()[row];
+            e.voice.isEmpty() && !e.word.trimmed().isEmpty()) {
+            rows << row;
+            words << e.word;
+        }
+    if (rows.isEmpty()) {
+        statusBar()->showMessage(tr("Ogni parola ha già la sua voce."), 10000);
+        return;
+    }
+    QProgressDialog progress(tr("Voci sintetiche…"), QString(), 0, int(rows.size()), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    QFutureWatcher<EncodedVoice> watcher;
+    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
+            &QProgressDialog::setValue);
+    QEventLoop speaking;
+    connect(&watcher, &QFutureWatcherBase::finished, &speaking, &QEventLoop::quit);
+    setSaving(true);
+    watcher.setFuture(QtConcurrent::mapped(words, [](const QString &word) {
+        const SpokenWord spoken = speakItalian(word);
+        return spoken.cause.isEmpty() ? prepareVoice(spoken.take) : EncodedVoice{{}, spoken.cause};
+    }));
+    speaking.exec();
+    setSaving(false);
+    progress.reset();
+    QHash<int, QByteArray> made;
+    QStringList failed;
+    for (int i = 0; i < rows.size(); ++i) {
+        const EncodedVoice voice = watcher.resultAt(i);
+        if (voice.cause.isEmpty()) {
+            m_table->addVoiceCheck({{}, voice.bytes, {}}, {voice.durationMs, {}});
+            made.insert(rows[i], voice.bytes);
+        } else {
+            failed << words[i] + QStringLiteral(" (") + voice.cause + u')';
+        }
+    }
+    m_table->setVoices(made, made.size() == 1
+                                 ? tr("Voce sintetica per una parola")
+                                 : tr("Voci sintetiche per %1 parole").arg(made.size()));
+    if (!failed.isEmpty())
+        statusBar()->showMessage(tr("Senza voce sintetica: %1").arg(failed.join(", ")), 10000);
+}
+
+// A cell of its own in each row: whether the word has a voice, and its three buttons.
+void EditorWindow::updateVoiceButtons()
+{
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QModelIndex index = m_table->index(row, EntryTable::VoiceColumn);
+        QWidget *cell = m_view->indexWidget(index);
+        if (!cell) {
+            cell = new QWidget;
+            cell->setAutoFillBackground(true); // over the cell's own text, which it shows
+            auto *layout = new QVBoxLayout(cell);
+            layout->setContentsMargins(4, 4, 4, 4);
+            layout->addWidget(new QLabel);
+            auto *buttons = new QHBoxLayout;
+            layout->addLayout(buttons);
+            layout->addStretch();
+            const auto button = [&](const char *name, const QString &tip, auto slot) {
+                auto *b = new QToolButton;
+                b->setObjectName(QLatin1String(name));
+                b->setToolTip(tip);
+                b->setAutoRaise(true);
+                connect(b, &QToolButton::clicked, this, [this, row, slot] { (this->*slot)(row); });
+                buttons->addWidget(b);
+            };
+            button("ascolta", tr("Ascolta la voce"), &EditorWindow::playVoice);
+            button(
+                "registra",
+                tr("Registra la voce: un clic comincia, un altro finisce (al massimo 5 secondi)"),
+                &EditorWindow::recordVoice);
+            button("togli", tr("Togli la voce"), &EditorWindow::removeVoice);
+            buttons->addStretch();
+            m_view->setIndexWidget(index, cell);
+        }
+        const bool has = !m_table->entries()[row].voice.isEmpty(), free = m_recordRow < 0;
+        cell->findChild<QLabel *>()->setText(index.data().toString());
+        auto *play = cell->findChild<QToolButton *>(QStringLiteral("ascolta"));
+        auto *record = cell->findChild<QToolButton *>(QStringLiteral("registra"));
+        auto *remove = cell->findChild<QToolButton *>(QStringLiteral("togli"));
+        play->setText(QStringLiteral("▶"));
+        play->setEnabled(has && free);
+        record->setText(m_recordRow == row ? QStringLiteral("■") : QStringLiteral("●"));
+        record->setEnabled(free || m_recordRow == row);
+        remove->setText(QStringLiteral("✕"));
+        remove->setEnabled(has && free);
+    }
+}
+
+namespace {
+
+// One setting of the panel: its name, what it is for, and its choices in the order of the box.
+struct SettingChoice {
+    QString name, what;
+    QStringList values;
+    std::function<int(const Settings &)> get;
+    std::function<void(Settings &, int)> set;
+};
+
+QList<SettingChoice> settingChoices()
+{
+    using S = Settings;
+    const auto flag = [](bool S::*field, bool first) {
+        return std::pair(
+            std::function<int(const S &)>([=](const S &s) { return s.*field == first ? 0 : 1; }),
+            std::function<void(S &, int)>([=](S &s, int i) { s.*field = (i == 0) == first; }));
+    };
+    static const int choices[] = {6, 4, 3, 2};
+    QList<SettingChoice> out{
+        {QObject::tr("Scelte per domanda"),
+         QObject::tr("Tra quante parole o immagini si sceglie: meno scelte, bersagli più grandi e "
+                     "più distanti."),
+         {QStringLiteral("6"), QStringLiteral("4"), QStringLiteral("3"), QStringLiteral("2")},
+         [](const S &s) {
+             return int(std::find(std::begin(choices), std::end(choices), s.scelte) - choices);
+         },
+         [](S &s, int i) { s.scelte = choices[i]; }},
+        {QObject::tr("Scrittura delle parole"),
+         QObject::tr("Come si leggono le parole negli esercizi: lo stampato maiuscolo per chi "
+                     "comincia."),
+         {QObject::tr("come nell'elenco"), QObject::tr("in maiuscolo"),
+          QObject::tr("in minuscolo")},
+         [](const S &s) { return int(s.scrittura); },
+         [](S &s, int i) { s.scrittura = S::Scrittura(i); }},
+    };
+    const auto add = [&](const QString &name, const QString &what, const QStringList &values,
+                         bool S::*field, bool first) {
+        const auto [get, set] = flag(field, first);
+        out.append({name, what, values, get, set});
+    };
+    add(QObject::tr("Schermo"),
+        QObject::tr("A tutto schermo per la lavagna interattiva o per chi vede poco."),
+        {QObject::tr("finestra"), QObject::tr("intero")}, &S::schermoIntero, false);
+    add(QObject::tr("Segnale acustico"),
+        QObject::tr("Il suono dopo ogni risposta e sui pulsanti; le voci si sentono comunque."),
+        {QObject::tr("sì"), QObject::tr("no")}, &S::segnaleAcustico, true);
+    add(QObject::tr("Punteggio"),
+        QObject::tr("ESATTI, ERRATI e il semaforo; senza, per imparare senza errori contati."),
+        {QObject::tr("sì"), QObject::tr("no")}, &S::punteggio, true);
+    add(QObject::tr("Voce"), QObject::tr("Le parole dette con le voci della cartella voce."),
+        {QObject::tr("sì"), QObject::tr("no")}, &S::voce, true);
+    add(QObject::tr("Ascolto"),
+        QObject::tr("Nell'esercizio «Riconosci l'immagine corrispondente alla parola» la parola "
+                    "si sente e non si legge (vuole le voci)."),
+        {QObject::tr("no"), QObject::tr("sì")}, &S::ascolto, false);
+    return out;
+}
+
+} // namespace
+
+QWidget *EditorWindow::makeSettingsPanel()
+{
+    auto *panel = new QWidget;
+    auto *layout = new QVBoxLayout(panel);
+    for (const SettingChoice &choice : settingChoices()) {
+        auto *box = new QComboBox;
+        box->addItems(choice.values);
+        auto *name = new QLabel(choice.name + u':');
+        name->setBuddy(box);
+        auto *row = new QHBoxLayout;
+        row->addWidget(name);
+        row->addWidget(box, 1);
+        auto *what = new QLabel(choice.what);
+        what->setWordWrap(true);
+        what->setForegroundRole(QPalette::PlaceholderText);
+        layout->addLayout(row);
+        layout->addWidget(what);
+        layout->addSpacing(6);
+        connect(box, &QComboBox::activated, this, [this, set = choice.set](int index) {
+            Settings settings = m_table->settings();
+            set(settings, index);
+            m_table->setSettings(settings);
+        });
+        m_settingChoices << box;
+    }
+    layout->addStretch();
+    auto *scroll = new QScrollArea;
+    scroll->setWidget(panel);
+    scroll->setWidgetResizable(true);
+    scroll->setMinimumWidth(260);
+    updateSettingsPanel();
+    return scroll;
+}
+
+void EditorWindow::updateSettingsPanel()
+{
+    const QList<SettingChoice> choices = settingChoices();
+    for (int i = 0; i < m_settingChoices.size(); ++i) {
+        const QSignalBlocker block(m_settingChoices[i]);
+        m_settingChoices[i]->setCurrentIndex(choices[i].get(m_table->settings()));
+    }
 }

@@ -2,7 +2,9 @@
 
 #include "editor/Entry.h"
 #include "editor/FileOps.h"
+#include "editor/Problems.h"
 #include "editor/Thumbnails.h"
+#include "editor/VoiceRecorder.h"
 
 #include <QFutureWatcher>
 #include <QMainWindow>
@@ -15,6 +17,9 @@ class QLabel;
 class QSlider;
 class QTableView;
 class QProgressDialog;
+class QComboBox;
+class QDockWidget;
+class VoicePlayer;
 
 // The editor's window: the rows of a folder with their pictures as the child will see them, the
 // problems beside them, and the commands to open, add, change and save.
@@ -46,6 +51,16 @@ public:
     void addFiles(const QStringList &paths, int row = -1, bool replace = false);
     bool isImporting() const { return m_import.isRunning(); }
 
+    // The row's voice: heard, recorded (a first call starts, a second stops), or taken away.
+    void playVoice(int row);
+    void recordVoice(int row);
+    void removeVoice(int row);
+    // Where recordings come from (a test's known signal); the default microphone without one.
+    void setVoiceInput(std::unique_ptr<VoiceRecorder::Input> input);
+    // A synthetic voice for every word without one, as one step.
+    void synthesizeVoices();
+    QDockWidget *settingsPanel() const { return m_settingsPanel; }
+
 signals:
     void importFinished();
 
@@ -58,7 +73,9 @@ private:
         QString folder;
         std::unique_ptr<QLockFile> lock;
         QString readOnly, notice;
-        QStringList others; // the other entries of jpg/, kept by a save
+        QStringList others;      // the other entries of jpg/, kept by a save
+        QStringList otherVoices; // and of voce/
+        QByteArray settingsFile; // diveva.ini as opened: its comments and unknown keys stay
         Session();
         Session(Session &&other) noexcept;
         Session &operator=(Session &&other) noexcept;
@@ -82,6 +99,10 @@ private:
     void importDone();
     void updateState();
     void updateCropControls();
+    void updateVoiceButtons();
+    void updateSettingsPanel();
+    QWidget *makeSettingsPanel();
+    void voiceRecorded(const Take &take, const QString &cause);
     int currentRow() const;
     bool askToSaveChanges();
     void showError(const QString &what, const QString &cause);
@@ -94,10 +115,23 @@ private:
     QLabel *m_banner;
     QAction *m_saveAction = nullptr, *m_undo = nullptr, *m_redo = nullptr;
     Session m_session, m_opening;
+    Settings m_openingSettings;
     DiskFileOps m_disk;
     FileOps *m_ops = &m_disk;
     bool m_saving = false;
-    QFutureWatcher<std::pair<Entry, Thumbnail>> m_import;
+    // A row read in the background: its thumbnail and what its voice is.
+    struct Imported {
+        Entry entry;
+        Thumbnail thumbnail;
+        VoiceCheck voice;
+    };
+    QFutureWatcher<Imported> m_import;
+    QStringList m_importSkipped; // voices added without a picture of their name
+    VoiceRecorder *m_recorder = nullptr;
+    int m_recordRow = -1;
+    VoicePlayer *m_player = nullptr;
+    QDockWidget *m_settingsPanel = nullptr;
+    QList<QComboBox *> m_settingChoices;
     QProgressDialog *m_progress = nullptr;
     enum class Import { Add, Replace, Open } m_importKind = Import::Add;
     int m_importRow = -1;

@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -14,12 +15,23 @@ struct Crop {
     bool operator==(const Crop &) const = default;
 };
 
+// A word's voice: a file the folder holds (saved again as it is), or one the editor made ready
+// from a take recorded, imported or synthesized (the bytes of voce/N.ogg).
+struct VoiceSource {
+    QString file;        // a voice of the folder; empty when there is none or it was made
+    QByteArray ogg;      // made ready: Ogg Opus
+    QStringList ignored; // the folder's other files for the word, never heard; a save drops them
+    bool isEmpty() const { return file.isEmpty() && ogg.isEmpty(); }
+    bool operator==(const VoiceSource &) const = default;
+};
+
 // One row of the list: a word and its picture, either a file of the teacher's (only ever read)
-// or a picture the folder already holds.
+// or a picture the folder already holds, and its voice.
 struct Entry {
     QString word;
     QString picture; // absolute path; empty when the word has no picture yet
     Crop crop;
+    VoiceSource voice;
     bool operator==(const Entry &) const = default;
 };
 

@@ -1,9 +1,12 @@
 #include "editor/EntryTable.h"
 
+#include "voices/VoiceDecoder.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QDir>
 #include <QIODevice>
+#include <QLocale>
 #include <QMimeData>
 #include <QUndoCommand>
 #include <QUrl>
@@ -12,7 +15,8 @@
 // drift from what the teacher saw.
 class EntrySnapshot : public QUndoCommand {
 public:
-    EntrySnapshot(EntryTable *table, const QString &text, QList<Entry> before, QList<Entry> after)
+    using Content = EntryTable::Content;
+    EntrySnapshot(EntryTable *table, const QString &text, Content before, Content after)
         : QUndoCommand(text), m_table(table), m_before(std::move(before)), m_after(std::move(after))
     {
     }
@@ -21,12 +25,20 @@ public:
 
 private:
     EntryTable *m_table;
-    QList<Entry> m_before, m_after;
+    Content m_before, m_after;
 };
 
 namespace {
 const char *RowMime = "application/x-diveva-riga";
+
+// A voice made ready is told by its bytes, one of the folder by its file.
+QString voiceKey(const VoiceSource &voice)
+{
+    return voice.ogg.isEmpty()
+               ? voice.file
+               : QStringLiteral("ogg:%1:%2").arg(qHash(voice.ogg)).arg(voice.ogg.size());
 }
+} // namespace
 
 EntryTable::EntryTable(ExerciseFacts facts, QObject *parent)
     : QAbstractTableModel(parent), m_facts(std::move(facts))
@@ -51,13 +63,35 @@ void EntryTable::addThumbnail(const Entry &entry, const Thumbnail &thumbnail)
     m_thumbnails.insert(thumbnailKey(entry), thumbnail);
 }
 
+VoiceCheck EntryTable::voiceCheck(const VoiceSource &voice) const
+{
+    if (voice.isEmpty())
+        return {};
+    const QString key = voiceKey(voice);
+    auto found = m_voiceChecks.constFind(key);
+    if (found == m_voiceChecks.constEnd()) {
+        const Voice heard =
+            voice.ogg.isEmpty() ? decodeVoiceFile(voice.file) : decodeVoiceData(voice.ogg);
+        found = m_voiceChecks.insert(key, {heard.durationMs(), heard.cause});
+    }
+    return *found;
+}
+
+void EntryTable::addVoiceCheck(const VoiceSource &voice, const VoiceCheck &check)
+{
+    if (!voice.isEmpty())
+        m_voiceChecks.insert(voiceKey(voice), check);
+}
+
 void EntryTable::forgetThumbnailsUnder(const QString &folder)
 {
     // A row's picture names its folder as it was given or as an absolute path.
     const QString given = folder + u'/', absolute = QDir(folder).absolutePath() + u'/';
-    m_thumbnails.removeIf([&](const auto &item) {
+    const auto under = [&](const auto &item) {
         return item.key().startsWith(given) || item.key().startsWith(absolute);
-    });
+    };
+    m_thumbnails.removeIf(under);
+    m_voiceChecks.removeIf(under);
 }
 
 void EntryTable::setWord(int row, const QString &word)
@@ -122,20 +156,47 @@ void EntryTable::setCrop(int row, const Crop &crop)
     change(tr("Ritaglio della riga %1").arg(row + 1), after);
 }
 
-void EntryTable::reset(const QList<Entry> &entries)
+void EntryTable::setVoice(int row, const QByteArray &ogg, const QString &text)
+{
+    setVoices({{row, ogg}}, text);
+}
+
+void EntryTable::setVoices(const QHash<int, QByteArray> &voices, const QString &text)
+{
+    QList<Entry> after = m_entries;
+    for (auto it = voices.cbegin(); it != voices.cend(); ++it)
+        if (it.key() >= 0 && it.key() < after.size())
+            after[it.key()].voice = {{}, it.value(), {}};
+    if (after != m_entries)
+        change(text, after);
+}
+
+void EntryTable::setSettings(const Settings &settings)
+{
+    if (settings != m_settings)
+        change(tr("Impostazioni dell'esercizio"), Content{m_entries, settings});
+}
+
+void EntryTable::reset(const QList<Entry> &entries, const Settings &settings)
 {
     m_undo.clear();
-    apply(entries);
+    apply({entries, settings});
     m_undo.setClean();
 }
 
 void EntryTable::change(const QString &text, const QList<Entry> &after)
 {
-    m_undo.push(new EntrySnapshot(this, text, m_entries, after));
+    change(text, Content{after, m_settings});
 }
 
-void EntryTable::apply(const QList<Entry> &entries)
+void EntryTable::change(const QString &text, const Content &after)
 {
+    m_undo.push(new EntrySnapshot(this, text, {m_entries, m_settings}, after));
+}
+
+void EntryTable::apply(const Content &content)
+{
+    const QList<Entry> &entries = content.entries;
     if (entries.size() == m_entries.size()) {
         m_entries = entries;
         if (!m_entries.isEmpty())
@@ -145,18 +206,24 @@ void EntryTable::apply(const QList<Entry> &entries)
         m_entries = entries;
         endResetModel();
     }
+    const bool settingsChanged = content.settings != m_settings;
+    m_settings = content.settings;
+    if (settingsChanged)
+        emit this->settingsChanged();
     updateProblems();
 }
 
 void EntryTable::updateProblems()
 {
     QHash<int, QString> unreadable;
+    QHash<int, VoiceCheck> voices;
     for (int row = 0; row < m_entries.size(); ++row) {
         const Thumbnail t = thumbnail(m_entries[row]);
         if (!t.cause.isEmpty())
             unreadable.insert(row, t.cause);
+        voices.insert(row, voiceCheck(m_entries[row].voice));
     }
-    m_problems = listProblems(m_entries, m_facts, unreadable);
+    m_problems = listProblems(m_entries, m_facts, m_settings, unreadable, voices);
     if (!m_entries.isEmpty())
         emit dataChanged(index(0, ProblemColumn), index(rowCount() - 1, ProblemColumn));
     emit problemsChanged();
@@ -187,6 +254,19 @@ QVariant EntryTable::data(const QModelIndex &index, int role) const
     case WordColumn:
         if (role == Qt::DisplayRole || role == Qt::EditRole)
             return e.word;
+        break;
+    case VoiceColumn:
+        if (role == Qt::DisplayRole) {
+            if (e.voice.isEmpty())
+                return tr("senza voce");
+            const VoiceCheck v = voiceCheck(e.voice);
+            return v.cause.isEmpty()
+                       ? tr("voce, %1 s")
+                             .arg(QLocale(QLocale::Italian).toString(v.ms / 1000.0, 'f', 1))
+                       : tr("voce illeggibile");
+        }
+        if (role == Qt::ToolTipRole)
+            return e.voice.file.isEmpty() ? QVariant() : e.voice.file;
         break;
     case CropColumn:
         if (e.picture.isEmpty())
@@ -220,7 +300,7 @@ QVariant EntryTable::headerData(int section, Qt::Orientation orientation, int ro
         return {};
     if (orientation == Qt::Vertical)
         return section + 1; // the picture's number in jpg/
-    static const char *titles[] = {"Immagine", "Parola", "Ritaglio", "Problemi"};
+    static const char *titles[] = {"Immagine", "Parola", "Voce", "Ritaglio", "Problemi"};
     return tr(titles[section]);
 }
 

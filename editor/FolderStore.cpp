@@ -6,6 +6,7 @@
 #include "editor/ListFile.h"
 #include "editor/PictureExport.h"
 #include "editor/Thumbnails.h"
+#include "voices/VoiceDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -265,6 +266,16 @@ LoadedFolder loadFolder(const QString &path)
     LoadedFolder out;
     TeacherFolder folder(path);
     folder.resolveParts();
+    const FileContents settingsFile =
+        readRegularFile(folder.path(settingsPart()), Settings::MaxFileBytes);
+    if (exists(folder.fd(), folder.partName(settingsPart()))) {
+        const SettingsFile read = settingsFile.ok() ? parseSettings(settingsFile.data)
+                                                    : SettingsFile{{}, settingsFile.cause};
+        out.settings = {read.settings, read.ok() ? settingsFile.data : QByteArray()};
+        if (!read.ok())
+            out.settingsCause = QStringLiteral("File: %1\nCausa: %2")
+                                    .arg(folder.shownPath(settingsPart()), read.cause);
+    }
     if (!exists(folder.fd(), folder.partName(listPart())))
         return out;
     const FileContents file = folder.readList();
@@ -278,13 +289,19 @@ LoadedFolder loadFolder(const QString &path)
     }
     const int count = int(list.words.size());
     folder.resolvePictures(count);
+    folder.resolveVoices(count);
     for (int k = 1; k <= count; ++k) {
         const QString picture = folder.picturePath(k);
+        VoiceSource voice{folder.voicePath(k), {}, {}};
+        for (const QByteArray &ignored : folder.ignoredVoices(k))
+            voice.ignored << QFile::decodeName(ignored);
         out.entries.append(
-            {list.words[k - 1], QFileInfo::exists(picture) ? picture : QString(), {}});
+            {list.words[k - 1], QFileInfo::exists(picture) ? picture : QString(), {}, voice});
     }
     for (const QByteArray &name : folder.otherPictureEntries(count))
         out.others << QFile::decodeName(name);
+    for (const QByteArray &name : folder.otherVoiceEntries(count))
+        out.otherVoices << QFile::decodeName(name);
     return out;
 }
 
@@ -294,11 +311,13 @@ QString prepareFolder(const QString &path, FileOps &ops)
     if (!folder.isOpen())
         return failure(path, errno);
     folder.resolveParts();
-    const QByteArray pictures = folder.partName(picturesPart());
-    if (exists(folder.fd(), pictures) && !openFolderAt(folder.fd(), pictures))
-        return QStringLiteral("File: %1\nCausa: non è una cartella ma un collegamento o un file: "
-                              "l'editor non la cambia")
-            .arg(folder.shownPath(picturesPart()));
+    for (const FolderPart *part : {&picturesPart(), &voicesPart()}) {
+        const QByteArray name = folder.partName(*part);
+        if (exists(folder.fd(), name) && !openFolderAt(folder.fd(), name))
+            return QStringLiteral("File: %1\nCausa: non è una cartella ma un collegamento o un "
+                                  "file: l'editor non la cambia")
+                .arg(folder.shownPath(*part));
+    }
     if (!exists(folder.fd(), TF::WorkingArea))
         if (const QString cause = ops.makeDir({folder.fd(), path, false}, TF::WorkingArea);
             !cause.isEmpty())
@@ -358,8 +377,29 @@ Recovery recoverFolder(const QString &path, FileOps &ops)
     return r;
 }
 
+namespace {
+
+// The bytes of word k's voice and its name in voce/: made ready, or the folder's file as it is.
+QString voiceFile(const VoiceSource &voice, int k, QByteArray &name, QByteArray &bytes)
+{
+    if (!voice.ogg.isEmpty()) {
+        name = QByteArray::number(k) + ".ogg";
+        bytes = voice.ogg;
+        return {};
+    }
+    const FileContents file = readRegularFile(voice.file, VoiceLimits::MaxFileBytes);
+    if (!file.ok())
+        return QStringLiteral("File: %1\nCausa: %2").arg(voice.file, file.cause);
+    const QByteArray base = QFile::encodeName(QFileInfo(voice.file).fileName());
+    name = QByteArray::number(k) + base.mid(base.indexOf('.')).toLower();
+    bytes = file.data;
+    return {};
+}
+
+} // namespace
+
 QString saveFolder(const QString &path, const QList<Entry> &entries, QSize shape, FileOps &ops,
-                   const std::function<void(int, int)> &progress)
+                   const std::function<void(int, int)> &progress, const FolderSettings &settings)
 {
     if (const QString cause = prepareFolder(path, ops); !cause.isEmpty())
         return cause;
@@ -377,12 +417,34 @@ QString saveFolder(const QString &path, const QList<Entry> &entries, QSize shape
             cause = result;
         return cause.isEmpty();
     };
-    Folder staged, pictures;
+    Folder staged, pictures, voices;
     if (step(ops.makeDir(w.area.dir, TF::Staging)) && (staged = w.sub(TF::Staging))
         && step(ops.makeDir(staged.dir, picturesPart().name)))
         pictures = openIn(staged.dir, picturesPart().name, w.shown(picturesPart()));
     if (cause.isEmpty() && !pictures)
         cause = failure(path, errno);
+    // voce/ is made where a word has a voice, or the folder had one (whose other files it keeps).
+    const bool hadVoices = exists(w.root.fd, w.folder.partName(voicesPart()));
+    if (cause.isEmpty()
+        && (hadVoices || std::any_of(entries.begin(), entries.end(), [](const Entry &e) {
+                return !e.voice.isEmpty();
+            }))) {
+        if (step(ops.makeDir(staged.dir, voicesPart().name)))
+            voices = openIn(staged.dir, voicesPart().name, w.shown(voicesPart()));
+        if (cause.isEmpty() && !voices)
+            cause = failure(path, errno);
+    }
+    for (int k = 1; k <= entries.size() && cause.isEmpty(); ++k) {
+        QByteArray name, bytes;
+        if (!entries[k - 1].voice.isEmpty()
+            && step(voiceFile(entries[k - 1].voice, k, name, bytes)))
+            step(ops.writeFile(voices.dir, name, bytes));
+    }
+    // Written as it was read at open, but for the keys the settings own; an empty file only where
+    // the folder had one, so that the switch replaces it.
+    const QByteArray ini = writeSettings(settings.values, settings.file);
+    if (cause.isEmpty() && (!ini.isEmpty() || exists(w.root.fd, w.folder.partName(settingsPart()))))
+        step(ops.writeFile(staged.dir, settingsPart().name, ini));
     // Pictures are made on every core, in order, and written one by one as they come.
     QFuture<ExportedPicture> exported =
         QtConcurrent::mapped(pictureThreads(), entries, [shape](const Entry &e) {
@@ -405,7 +467,8 @@ QString saveFolder(const QString &path, const QList<Entry> &entries, QSize shape
     for (const Entry &e : entries)
         words.append(e.word);
     if (step(ops.writeFile(staged.dir, listPart().name, encodeWordList(words)))
-        && step(ops.syncDir(pictures.dir)) && step(ops.syncDir(staged.dir))) {
+        && step(ops.syncDir(pictures.dir)) && (!voices || step(ops.syncDir(voices.dir)))
+        && step(ops.syncDir(staged.dir))) {
         for (int i = 0; i < folderParts().size(); ++i) {
             const FolderPart &part = folderParts()[i];
             SaveJournal::Part p{i,

@@ -1,5 +1,10 @@
 #include "editor/VoiceTake.h"
 
+#include "voices/VoiceDecoder.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
 #include <ebur128.h>
 #include <opusenc.h>
 
@@ -148,5 +153,23 @@ EncodedVoice prepareVoice(const Take &take)
     const Take word = trimSilence(take);
     if (word.frames() == 0)
         return {{}, QStringLiteral("la registrazione è muta")};
-    return encodeOpus(levelled(word));
+    EncodedVoice out = encodeOpus(levelled(word));
+    out.durationMs = word.durationMs();
+    return out;
+}
+
+EncodedVoice importVoice(const QString &path)
+{
+    const Voice voice = decodeVoiceFile(path);
+    EncodedVoice out = voice.ok() ? prepareVoice({voice.pcm, VoiceFormat::SampleRate})
+                                  : EncodedVoice{{}, voice.cause};
+    if (!out.cause.isEmpty())
+        out.cause = QStringLiteral("File: %1\nCausa: %2").arg(path, out.cause);
+    return out;
+}
+
+bool isVoiceName(const QString &path)
+{
+    static const QStringList extensions{"ogg", "oga", "opus", "wav", "mp3", "m4a", "aac"};
+    return extensions.contains(QFileInfo(path).suffix().toLower());
 }

@@ -44,8 +44,9 @@ double loudnessOf(const Take &take);
 Take levelled(const Take &take);
 
 struct EncodedVoice {
-    QByteArray bytes; // an Ogg Opus file
-    QString cause;    // empty on success
+    QByteArray bytes;    // an Ogg Opus file
+    QString cause;       // empty on success
+    qint64 durationMs{}; // of the voice prepareVoice made
 };
 
 // The take as an Ogg Opus file, mono, with libopusenc.
@@ -53,3 +54,10 @@ EncodedVoice encodeOpus(const Take &take);
 
 // Trimmed, levelled and encoded: the bytes of voce/N.ogg, or why the take cannot be a voice.
 EncodedVoice prepareVoice(const Take &take);
+
+// A teacher's sound file (a phone's memo, a WAV...) made ready as prepareVoice makes a take, or
+// why it cannot be a voice, naming the file.
+EncodedVoice importVoice(const QString &path);
+
+// Sound files the editor takes as voices, by their names.
+bool isVoiceName(const QString &path);

@@ -1,3 +1,4 @@
+#include "core/Settings.h"
 #include "core/TeacherFolder.h"
 #include "core/WordList.h"
 #include "editor/EditorWindow.h"
@@ -16,8 +17,10 @@
 #include "voices/VoiceDecoder.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QDockWidget>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -43,13 +46,16 @@ namespace {
 
 const QSize Shape(121, 129);
 
-// What the exercise program sees in a folder: its words and the bytes of their pictures.
+// What the exercise program sees in a folder: its settings, words and the bytes of their pictures
+// and voices.
 QStringList readAsProgram(const QString &folder)
 {
     const LoadedFolder loaded = loadFolder(folder);
-    QStringList seen{loaded.cause};
+    QStringList seen{loaded.cause + QString::fromUtf8(loaded.settings.file)};
     for (const Entry &e : loaded.entries)
-        seen << e.word + u'=' + QString::number(qHash(fileBytes(e.picture)));
+        seen << e.word + u'=' + QString::number(qHash(fileBytes(e.picture)))
+                    + (e.voice.isEmpty() ? QString()
+                                         : u'/' + QString::number(qHash(fileBytes(e.voice.file))));
     return seen;
 }
 
@@ -132,6 +138,13 @@ QStringList snapshot(const QString &path)
     return files;
 }
 
+// The recorder's sound: a known signal instead of the microphone.
+struct KnownSignal : VoiceRecorder::Input {
+    QBuffer fed;
+    QIODevice *start(QString &) override { return fed.open(QIODevice::ReadOnly), &fed; }
+    void stop() override { fed.close(); }
+};
+
 // Answers the next message box with button once it shows, keeping its text in text.
 void answerNextBox(QMessageBox::StandardButton button, QString *text)
 {
@@ -192,36 +205,75 @@ private slots:
 
     void problems_data()
     {
-        QTest::addColumn<QStringList>("words");    // "senza" has no picture
-        QTest::addColumn<QStringList>("expected"); // row:B blocks, row:W warns; -1 the whole list
+        // "senza" has no picture; "|ms" gives a voice that long, "|rotta" one that cannot be
+        // heard, "|doppia" one with a second file.
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("settings");  // diveva.ini
+        QTest::addColumn<QStringList>("expected"); // row:B blocks, W warns, I tells; -1 the list
         const QStringList six{"uno", "due", "tre", "quattro", "cinque", "abcdefghijkl"};
         const auto seventh = [&six](const QString &word) { return six + QStringList{word}; };
         QStringList many;
         for (int i = 0; i < 151; ++i)
             many << QString::number(i);
-        QTest::newRow("six good words, 12 letters fit") << six << QStringList{};
-        QTest::newRow("five words") << six.mid(0, 5) << QStringList{"-1:W"};
-        QTest::newRow("150 words") << many.mid(0, 150) << QStringList{};
-        QTest::newRow("151 words") << many << QStringList{"-1:B"};
-        QTest::newRow("double quote") << seventh("il \"re\"") << QStringList{"6:B"};
-        QTest::newRow("line end") << seventh("a\nb") << QStringList{"6:B"};
-        QTest::newRow("no picture") << seventh("senza") << QStringList{"6:B"};
-        QTest::newRow("empty word") << seventh(" ") << QStringList{"6:W"};
-        QTest::newRow("equal words") << seventh("due") << QStringList{"6:W"};
-        QTest::newRow("13 letters wider") << seventh("abcdefghijklm") << QStringList{"6:W"};
+        QStringList voiced;
+        for (const QString &w : six)
+            voiced << w + "|1200";
+        const auto row = [](const char *name, const QStringList &words, const QStringList &expected,
+                            const QByteArray &settings = {}) {
+            QTest::newRow(name) << words << settings << expected;
+        };
+        row("six good words, 12 letters fit", six, {});
+        row("five words", six.mid(0, 5), {"-1:W"});
+        row("150 words", many.mid(0, 150), {});
+        row("151 words", many, {"-1:B"});
+        row("double quote", seventh("il \"re\""), {"6:B"});
+        row("line end", seventh("a\nb"), {"6:B"});
+        row("no picture", seventh("senza"), {"6:B"});
+        row("empty word", seventh(" "), {"6:W"});
+        row("equal words", seventh("due"), {"6:W"});
+        row("13 letters wider", seventh("abcdefghijklm"), {"6:W"});
+        row("every word with a voice", voiced, {});
+        row("a voice that cannot be heard, the others' words named", seventh("sette|rotta"),
+            {"6:B", "-1:I"});
+        row("a voice longer than 5 s", voiced.mid(0, 5) + QStringList{"sei|5100"}, {"5:W"});
+        row("two files for one voice", voiced.mid(0, 5) + QStringList{"sei|doppia"}, {"5:W"});
+        row("listening without voices", six, {"-1:B"}, "[esercizi]\nascolto=si");
+        row("listening, some voices", voiced.mid(0, 5) + QStringList{"sei"}, {"-1:I"},
+            "[esercizi]\nascolto=si");
+        row("three words, three choices", six.mid(0, 3), {}, "[esercizi]\nscelte=3");
+        row("two pairs alike in capitals: fewer words than choices, and too wide",
+            {"Cane", "cane", "ape", "Ape", "abcdefghijkl"}, {"1:W", "3:W", "4:W", "-1:W"},
+            "[esercizi]\nscelte=4\nscrittura=maiuscolo");
     }
 
     void problems()
     {
         QFETCH(QStringList, words);
+        QFETCH(QByteArray, settings);
         QList<Entry> entries;
-        for (const QString &w : words)
-            entries.append({w, w == "senza" ? "" : "/p.jpg", {}});
-        // A font of 10 pixels a letter in a label of 129.
-        const ExerciseFacts facts{Shape, 129, [](const QString &w) { return int(w.size()) * 10; }};
+        QHash<int, VoiceCheck> voices;
+        for (const QString &w : words) {
+            const QString word = w.section(u'|', 0, 0), voice = w.section(u'|', 1);
+            entries.append({word, word == "senza" ? "" : "/p.jpg", {}, {}});
+            if (voice.isEmpty())
+                continue;
+            entries.last().voice = {"/voce/1.ogg", {}, {}};
+            if (voice == "doppia")
+                entries.last().voice.ignored = {"1.m4a"};
+            voices.insert(int(entries.size()) - 1,
+                          {voice.toInt(), voice == "rotta" ? "il file è vuoto" : ""});
+        }
+        // A font of 10 pixels a small letter and 11 a capital, in a label of 129.
+        const ExerciseFacts facts{Shape, 129, [](const QString &w) {
+                                      return int(w.size()) * 10
+                                             + int(std::count_if(w.begin(), w.end(), [](QChar c) {
+                                                   return c.isUpper();
+                                               }));
+                                  }};
         QStringList found;
-        for (const Problem &p : listProblems(entries, facts))
-            found << QStringLiteral("%1:%2").arg(p.row).arg(p.blocking ? 'B' : 'W');
+        for (const Problem &p :
+             listProblems(entries, facts, parseSettings(settings).settings, {}, voices))
+            found << QStringLiteral("%1:%2").arg(p.row).arg(p.info ? 'I' : p.blocking ? 'B' : 'W');
         QTEST(found, "expected");
     }
 
@@ -380,8 +432,9 @@ private slots:
     void saveFailsAtEveryStep_data()
     {
         QTest::addColumn<bool>("crash");
-        QTest::addColumn<bool>("after");        // the failing step is done, then reports failure
-        QTest::addColumn<bool>("windowsNames"); // LISTA.TXT and JPG/1.JPG: no exchange, two renames
+        QTest::addColumn<bool>("after"); // the failing step is done, then reports failure
+        // LISTA.TXT, DIVEVA.INI, JPG/1.JPG and VOCE/1.OGG: no exchange, two renames
+        QTest::addColumn<bool>("windowsNames");
         QTest::newRow("one step fails") << false << false << false;
         QTest::newRow("one step fails, Windows names") << false << false << true;
         QTest::newRow("one step done, then reported failed") << false << true << false;
@@ -398,14 +451,23 @@ private slots:
         QFETCH(bool, windowsNames);
         QTemporaryDir dir;
         const QString old = dir.filePath("vecchia"), jpg = windowsNames ? "/JPG/" : "/jpg/";
-        QVERIFY(QDir().mkpath(old + jpg + "originali"));
-        // An old folder made by hand on Windows, with other files of the teacher's in jpg/, and
-        // new pictures to scale, to crop and to copy from the folder being replaced.
+        const QString voce = windowsNames ? "/VOCE/" : "/voce/";
+        const auto named = [windowsNames](QString name) {
+            return windowsNames ? name.toUpper() : name;
+        };
+        QVERIFY(QDir().mkpath(old + jpg + "originali") && QDir().mkpath(old + voce));
+        // An old folder made by hand on Windows, with other files of the teacher's in jpg/ and
+        // voce/, two voices for word 3, settings with a comment; new pictures to scale, to crop
+        // and to copy from the folder being replaced, a voice made and one copied.
         QVERIFY(
             writeFile(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n"));
+        QVERIFY(writeFile(old + named("/diveva.ini"), "; per Marco\r\n[esercizi]\r\nscelte=4\r\n"));
         const QStringList others{"9.JPG", "IMG_0001.jpg", "originali"};
         for (const QString &other : others.mid(0, 2) + QStringList{"originali/x.jpg"})
             QVERIFY(writeFile(old + jpg + other, other.toUtf8()));
+        const QStringList oldVoices{named("1.ogg"), named("3.m4a"), named("3.wav")};
+        for (const QString &voice : oldVoices + QStringList{"leggimi.txt"})
+            QVERIFY(writeFile(old + voce + voice, voice.toUtf8()));
         QList<Entry> entries;
         for (int i = 1; i <= 3; ++i) {
             const QString photo = dir.filePath(QStringLiteral("foto%1.jpg").arg(i));
@@ -414,14 +476,18 @@ private slots:
                               jpegBytes(noisyImage({64, 48}, i), 80)));
             entries.append({QStringLiteral("nuova %1").arg(i), photo, {i == 2, 0.3}});
         }
-        entries.append({"due, vecchia", {}, {}});
+        entries[0].voice.ogg = "voce registrata";
+        entries.append({"due, vecchia", {}, {}, {}});
         const QStringList oldContent = readAsProgram(old);
+        QCOMPARE(loadFolder(old).entries[2].voice.ignored, QStringList{named("3.m4a")});
         auto copyOfOld = [&, copies = 0]() mutable { // each save goes to a copy of the old folder
             const QString folder = dir.filePath(QString::number(++copies));
             QProcess::execute("cp", {"-a", old, folder});
             entries.last().picture = folder + jpg + "2.JPG";
+            entries.last().voice.file = folder + voce + named("3.wav");
             return folder;
         };
+        const FolderSettings settings{{3}, fileBytes(old + named("/diveva.ini"))};
         QStringList newContent;
         int firstSwitch = -1; // the first step after which the program sees other content
         DiskFileOps disk;
@@ -433,10 +499,15 @@ private slots:
                     if (firstSwitch < 0 && readAsProgram(folder) != oldContent)
                         firstSwitch = ops.calls - 1;
                 };
-            const QString cause = saveFolder(folder, entries, Shape, ops);
-            if (step < 0)
+            const QString cause = saveFolder(folder, entries, Shape, ops, {}, settings);
+            if (step < 0) {
                 newContent = readAsProgram(folder);
-            else if (ops.calls <= step) // no step left to fail
+                // The settings written back with their comment; a voice made, one copied as is.
+                QCOMPARE(fileBytes(folder + "/diveva.ini"),
+                         "; per Marco\r\n[esercizi]\r\nscelte=3\r\n");
+                QCOMPARE(fileBytes(folder + "/voce/1.ogg"), "voce registrata");
+                QCOMPARE(fileBytes(folder + "/voce/4.wav"), named("3.wav").toUtf8());
+            } else if (ops.calls <= step) // no step left to fail
                 break;
             const QStringList afterSave = readAsProgram(folder);
             // The exercise program refuses exactly a folder left mixed, naming it.
@@ -461,12 +532,16 @@ private slots:
             const QString pictures = folder + (QFileInfo::exists(folder + "/jpg") ? "/jpg/" : jpg);
             for (const QString &other : others)
                 QVERIFY2(QFileInfo::exists(pictures + other), qPrintable(other));
+            QVERIFY(QFileInfo::exists(folder + "/voce/leggimi.txt")
+                    || QFileInfo::exists(folder + voce + "leggimi.txt"));
             QCOMPARE(fileBytes(pictures + "originali/x.jpg"), "originali/x.jpg");
             const QString backup = TeacherFolder(folder).backupPath();
             if (!isOld) {
                 QCOMPARE(readAsProgram(backup), oldContent);
                 QCOMPARE(QDir(backup + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                          QStringList({"1.JPG", "2.JPG", "3.JPG"}));
+                QCOMPARE(QDir(backup + "/voce").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                         oldVoices);
             }
         }
         QCOMPARE(newContent.size(), 5); // the clean save's words, not the old ones
@@ -517,6 +592,9 @@ private slots:
             "permesso negato: la cartella non si può modificare\nLa cartella è rimasta com'era "
             "prima.");
         row("folder named with non-UTF-8 bytes", "caf\xE9", "", "Rinominare la cartella");
+        row("voices: a take undone, a voice past the new count to the backup, settings from the "
+            "panel with the file's comment, a file of the teacher's in voce kept through two saves",
+            "voices", "", "La cartella voce contiene anche leggimi.txt");
     }
 
     void folderStates()
@@ -540,7 +618,8 @@ private slots:
         if (state.startsWith("journal")) {
             SaveJournal j;
             j.count = 3;
-            for (int i = 0; i < 2; ++i) {
+            // Parts jpg and lista only, as the editor's earlier version wrote its journal.
+            for (const int i : {0, int(folderParts().size()) - 1}) {
                 const QByteArray print =
                     TeacherFolder::print(TeacherFolder(folder).fd(), folderParts()[i], 3);
                 j.parts.append({i, folderParts()[i].name, print, print, {}});
@@ -557,6 +636,11 @@ private slots:
         }
         for (const char *other : {"jpg/9.jpg", "jpg/IMG_0001.jpg", "jpg/originali/x.jpg"})
             QVERIFY(state != "others" || (QDir().mkpath("jpg/originali") && writeFile(other, "x")));
+        const QByteArray tone = encodeOpus({sinePcm(600, 0.3, 24000), 24000}).bytes;
+        QVERIFY(state != "voices"
+                || (QDir().mkpath("voce") && writeFile("voce/3.ogg", tone)
+                    && writeFile("voce/leggimi.txt", "x")
+                    && writeFile("diveva.ini", "; per la 2B\n[esercizi]\npunteggio=no\n")));
         if (state.startsWith("lock")) { // left by a program that ended, or by another computer
             const QByteArray holder =
                 state == "lock gone"
@@ -601,19 +685,43 @@ private slots:
         } else if (readOnly.isEmpty()) { // moved and saved, then saved again unchanged
             const QStringList seen = readAsProgram(folder);
             w.table()->moveEntry(0, 2);
+            QStringList expected{seen[0], seen[2], seen[3], seen[1]};
+            const QString ini = folder + "/diveva.ini", copia = folder + area + "/copia";
+            if (state == "voices") { // a take of «tre», undone; 3 choices, «uno» removed
+                auto *input = new KnownSignal;
+                input->fed.setData(sinePcm(800, 0.5, VoiceRecorder::Rate));
+                w.setVoiceInput(std::unique_ptr<KnownSignal>(input));
+                w.recordVoice(1);
+                QTRY_VERIFY(input->fed.atEnd());
+                w.recordVoice(1);
+                QCOMPARE(w.table()->undoStack()->undoText(),
+                         "Registrazione della voce della riga 2");
+                QCOMPARE(decodeVoiceData(w.table()->entries()[1].voice.ogg).durationMs() / 100, 8);
+                w.table()->undoStack()->undo();
+                QVERIFY(w.table()->entries()[1].voice.file.endsWith("/voce/3.ogg"));
+                const auto boxes = w.settingsPanel()->findChildren<QComboBox *>();
+                QCOMPARE(boxes[4]->currentText(), "no"); // punteggio, read back
+                boxes[0]->setCurrentIndex(2);
+                emit boxes[0]->activated(2);
+                w.table()->removeEntries({2});
+                expected = QStringList{"; per la 2B\n[esercizi]\npunteggio=no\nscelte=3\n", seen[2],
+                                       seen[3]};
+            }
             QVERIFY(w.saveTo(folder));
+            QCOMPARE(QFileInfo::exists(folder + "/voce/3.ogg"), false);
+            QCOMPARE(QFileInfo::exists(copia + "/voce/3.ogg"), state == "voices");
             // A file the teacher put in the backup (Windows' Thumbs.db) is set aside, not removed.
             QVERIFY(state != "others" || writeFile(folder + area + "/copia/jpg/Thumbs.db", "x"));
             QVERIFY(w.saveTo(folder));
-            QCOMPARE(readAsProgram(folder), QStringList({"", seen[2], seen[3], seen[1]}));
+            QCOMPARE(readAsProgram(folder), expected);
+            QCOMPARE(QFileInfo::exists(folder + "/voce/leggimi.txt"), state == "voices");
             QVERIFY(!QFileInfo::exists(folder + area + "/nuovo"));
             for (const char *other : {"/jpg/9.jpg", "/jpg/IMG_0001.jpg", "/jpg/originali/x.jpg"})
                 QCOMPARE(QFileInfo::exists(folder + other), state == "others");
             QCOMPARE(QFileInfo::exists(folder + area + "/copia-2/jpg/Thumbs.db"),
                      state == "others");
-            QCOMPARE(QDir(folder + area + "/copia/jpg")
-                         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                     QStringList({"1.jpg", "2.jpg", "3.jpg"}));
+            QCOMPARE(QDir(copia + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     QStringList({"1.jpg", "2.jpg", "3.jpg"}).mid(0, expected.size() - 1));
         } else { // the window saves nothing there either
             answerNextBox(QMessageBox::Ok, &asked);
             QVERIFY(!w.saveTo(folder));
@@ -636,11 +744,17 @@ private slots:
         EditorWindow w(ExerciseFacts{{121, 129}, 129, {}});
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        // Dropped from the file manager on the empty list.
+        // Dropped from the file manager on the empty list, with a phone's memo for «cane».
+        QVERIFY(
+            QFile::copy(QFINDTESTDATA("../voices/fixtures/tone.m4a"), dir.filePath("cane.m4a")));
         QMimeData drop;
-        drop.setUrls(files);
+        drop.setUrls(files + QList<QUrl>{QUrl::fromLocalFile(dir.filePath("cane.m4a"))});
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
+        const QByteArray caneVoice = w.table()->entries()[0].voice.ogg;
+        QCOMPARE(decodeVoiceData(caneVoice).durationMs() / 100, 5); // the memo's half second
+        QVERIFY(w.table()->problems().last().info
+                && w.table()->problems().last().text.contains("gatto nero, , mela, luna."));
         // The progress dialog goes now, not at the outer loop's next turn, when its timer would
         // show it again; if a slow import showed it, the window takes the focus back from it.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -653,6 +767,8 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), "topo");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(w.table()->entries()[2].word, QString("topo")); // committed after the key
+        w.synthesizeVoices();                                        // the four others
+        QCOMPARE(w.table()->undoStack()->undoText(), "Voci sintetiche per 4 parole");
         // "luna" to the top by keys; the last step undone.
         w.view()->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
         for (int i = 0; i < 4; ++i)
@@ -688,9 +804,14 @@ private slots:
             QCOMPARE(rowsWhileSaving, 5);
             QCOMPARE(fileBytes(dir.filePath("lista.txt")),
                      QByteArray("cane\r\nluna\r\ngatto nero\r\ntopo\r\nmela\r\n"));
-            for (int k = 0; k < 5; ++k) // the teacher's JPEGs, copied as they are
+            for (int k = 0; k < 5; ++k) { // the teacher's JPEGs, copied as they are, and voices
                 QCOMPARE(fileBytes(dir.filePath(QStringLiteral("jpg/%1.jpg").arg(k + 1))),
                          fileBytes(files[order[k]].toLocalFile()));
+                QVERIFY(decodeVoiceFile(dir.filePath(QStringLiteral("voce/%1.ogg").arg(k + 1)))
+                            .durationMs()
+                        > 150);
+            }
+            QCOMPARE(fileBytes(dir.filePath("voce/1.ogg")), caneVoice);
             QVERIFY(w.openFolder(dir.path()));
             QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
         }
@@ -821,14 +942,7 @@ private slots:
             Take take{source == "noise" ? noise(ms) : noise(500) + signal + noise(400),
                       spoken.rate ? spoken.rate : rate};
             if (source == "recorded") {
-                struct KnownSignal : VoiceRecorder::Input {
-                    QBuffer fed;
-                    QIODevice *start(QString &) override
-                    {
-                        return fed.open(QIODevice::ReadOnly), &fed;
-                    }
-                    void stop() override { fed.close(); }
-                } *input = new KnownSignal;
+                auto *input = new KnownSignal;
                 input->fed.setData(signal);
                 VoiceRecorder recorder{std::unique_ptr<KnownSignal>(input)};
                 connect(&recorder, &VoiceRecorder::recorded, this,

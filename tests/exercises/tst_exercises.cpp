@@ -152,7 +152,6 @@ void TestExercises::answers_data()
     row("counts stop at 32767", FormTrova2, "near-limit right right wrong wrong",
         "[ 32767][ 32767] no | 32767/32766 32767/32766 32767/32767 32767/32767 | 2");
     // The word asked is word 1, in the slot the key should answer.
-    row("key 1 is slot 0", FormTrova, "key:1", "[ 1][0] si | 1/0 | 1", {0.0f, 0.05f});
     row("key 6 is slot 5", FormTrova2, "key:6", "[ 1][0] si | 1/0 | 1", {0.0f, 0.95f});
     row("keypad 4 is slot 3", FormTrova, "key:Num+4", "[ 1][0] si | 1/0 | 1", {0.0f, 0.55f});
     row("key 7 does nothing", FormTrova, "key:7", none);
@@ -190,9 +189,6 @@ void TestExercises::answers_data()
         "wrong right hidden:Label2,Label3,EtichettaEsatti,EtichettaErrati,IconaSi,IconaNo,"
         "cmdAzzera",
         "[ 1][ 1]  | 0/1 1/1 | 1", {}, numberedWords(10), esercizi + "punteggio=no");
-    row("without the beep", FormTrova2, "wrong right cmdAzzera", "[0][0] si |  | 1", {},
-        numberedWords(10), esercizi + "segnale-acustico=no");
-
     // Voices. Word 3 is asked in place 0, then word 7 (heard: the voice's number; each paint of
     // the word asked: "paint").
     const QList<float> three{0.25f, 0.0f, 0.0f, 0.1f, 0.35f, 0.45f, 0.55f, 0.65f};

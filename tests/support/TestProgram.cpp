@@ -39,7 +39,6 @@ TestFolder::~TestFolder()
 
 TestRun::TestRun(const QStringList &words, QList<float> randoms, Names names,
                  const QByteArray &settings, const QStringList &voices)
-    : folder(names == Latin1Folder ? QByteArray("caf\xE9") : QByteArray())
 {
     folder.writeWords(words);
     for (const QString &voice : voices) {

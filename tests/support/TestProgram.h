@@ -128,7 +128,7 @@ inline QStringList numberedWords(int count)
 // command line does. Voices are files written in the folder: "voce/3.ogg" a good voice in the
 // format of its extension, "voce/3.ogg=bytes" with those bytes.
 struct TestRun {
-    enum Names { AsUsual, WindowsNames, Latin1Folder }; // LISTA.TXT, JPG/N.JPG; caf\xE9
+    enum Names { AsUsual, WindowsNames }; // WindowsNames: LISTA.TXT, JPG/N.JPG
     explicit TestRun(const QStringList &words, QList<float> randoms = {}, Names names = AsUsual,
                      const QByteArray &settings = {}, const QStringList &voices = {});
     ~TestRun();

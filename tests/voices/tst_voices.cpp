@@ -227,7 +227,7 @@ private slots:
         const QByteArray quiet = sinePcm(8000, 0.1, Rate), loud = sinePcm(400, 0.5, Rate);
         player.open();
         if (!server) { // silent: the clip is dropped, nothing is reported
-            QTRY_COMPARE(player.state(), VoicePlayer::State::Silent);
+            QTRY_COMPARE_WITH_TIMEOUT(player.state(), VoicePlayer::State::Silent, 20000);
             player.play(loud);
             player.close();
             QCOMPARE(player.state(), VoicePlayer::State::Silent);
@@ -242,9 +242,10 @@ private slots:
         // Silence after the loud clip, long enough for the quiet one to come back if it would.
         QTRY_VERIFY_WITH_TIMEOUT(sound->heard().contains("B" + QString(20, '.')), 20000);
         // Silence, the quiet clip stopped long before its end by the loud one, which plays whole,
-        // then silence.
+        // then silence. A busy machine may starve the stream for a moment: the silence of such
+        // a gap only delays what follows, so it is left out between the first sound and the last.
         const QString heard = sound->heard();
-        QVERIFY2(QRegularExpression("^\\.+a+B+\\.+$").match(heard).hasMatch()
+        QVERIFY2(QRegularExpression("^\\.+a[a.]*B[B.]*B\\.+$").match(heard).hasMatch()
                      && heard.count('a') * 20 < 4000 && qAbs(heard.count('B') * 20 - 400) <= 40,
                  qPrintable(heard));
         QCOMPARE(started.count(), 2);
@@ -254,7 +255,8 @@ private slots:
         // One stream all along, open between the clips, closed with the player.
         QCOMPARE(sound->pactl({"list", "short", "sink-inputs"}).count('\n'), 1);
         player.close();
-        QTRY_COMPARE(sound->pactl({"list", "short", "sink-inputs"}).count('\n'), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(sound->pactl({"list", "short", "sink-inputs"}).count('\n'), 0,
+                                  20000);
         QCOMPARE(player.state(), VoicePlayer::State::Closed);
     }
 };
