@@ -88,16 +88,16 @@ for xy in "220 176" "380 176" "540 176" "220 320" "380 320" "540 320"; do
     answer "$trova2" $xy
 done
 bells 6 "six answers by mouse"
-press "$trova2" space                         # Command1 has had the focus since the screen opened
-question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
-press "$question" Return
-menu=$(wait_window '^Divevare parole/immagini$')
-
-# Leave: Enter on the focused exit button, then Yes.
-press "$menu" Return
-question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
-press "$question" Return
-wait_exit "$pid"
+# Leave: Space on Command1, which has had the focus since the screen opened, and Yes; then Enter
+# on the menu's focused exit button, and Yes.
+leave() {
+    press "$1" space
+    press "$(wait_window '^Diveva PAROLE/IMMAGINI$')" Return
+    press "$(wait_window '^Divevare parole/immagini$')" Return
+    press "$(wait_window '^Diveva PAROLE/IMMAGINI$')" Return
+    wait_exit "$pid"
+}
+leave "$trova2"
 [ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS after Yes to the exit question"
 bells_settled "the exit question and Yes"
 echo "session: exit status 0, nothing the program started left running"
@@ -169,14 +169,7 @@ answered=$(recorded)
 for x in 220 380 540; do click "$trova2" $(at "$x" 176); done
 within 10 loud "$answered" || fail "no word heard after the answers"
 bells 0 "three answers with segnale-acustico=no"
-press "$trova2" space
-question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
-press "$question" Return
-menu=$(wait_window '^Divevare parole/immagini$')
-press "$menu" Return
-question=$(wait_window '^Diveva PAROLE/IMMAGINI$')
-press "$question" Return
-wait_exit "$pid"
+leave "$trova2"
 [ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS with voices"
 [ -s "$out/stderr-voci.txt" ] && { cat "$out/stderr-voci.txt" >&2; fail "the program wrote to standard error"; }
 kill $PAREC_PID $PULSE_PID 2>/dev/null

@@ -15,9 +15,8 @@ namespace {
 struct Session : TestRun {
     explicit Session(const QStringList &words, const QByteArray &settings = {},
                      const QStringList &voices = {})
-        : TestRun(words, {}, AsUsual, settings, QStringList(voices).filter("/"))
+        : TestRun(words, {}, AsUsual, settings, voices)
     {
-        platform.soundSystem = !voices.contains("-");
         // Every paint of the word asked in word to picture, among the beeps and the voices.
         paints.install([this](QObject *o) {
             if (o->objectName() == "Label1" && qobject_cast<FormTrova2 *>(o->parent())
@@ -106,7 +105,7 @@ using enum ScreenId; // hides the classes of the same names from here on
 
 // A screen, the words, the first draws (then random ones), the user's steps with the checks (see
 // answers()), and what follows: count labels and lights | counts at each beep | new questions;
-// then the folder's settings and voices ("-" in them: no sound system).
+// then the folder's settings and voices.
 using Script =
     std::tuple<int, QStringList, QList<float>, QString, QString, QByteArray, QStringList>;
 
@@ -218,8 +217,6 @@ void TestExercises::answers_data()
     row("ascolto=si, a damaged voice: written", FormTrova2, "captions:parola3",
         "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si",
         {"voce/3.ogg=OggS"});
-    row("ascolto=si without a sound system: written", FormTrova2, "captions:parola3",
-        "[0][0] sino |  | 0", three, numberedWords(10), esercizi + "ascolto=si", all << "-");
 }
 
 void TestExercises::answers()

@@ -89,20 +89,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = diveva ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
 [ "$(field Section)" = education ] || fail "Section: $(field Section)"
-# Found by dpkg-shlibdeps: the Qt libraries the program links; listed: what it needs unlinked.
-for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations-l10n \
-         fonts-liberation2; do
-    field Depends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
-        || fail "Depends lacks $p: $(field Depends)"
-done
-for p in libqt6multimedia6 libgstreamer1.0-0 gstreamer1.0-plugins-base; do
-    field Depends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
-        || fail "Depends lacks $p (the voices): $(field Depends)"
-done
-for p in libcanberra0 gstreamer1.0-plugins-good gstreamer1.0-libav; do
-    field Recommends | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" \
-        || fail "Recommends lacks $p: $(field Recommends)"
-done
+# lists FIELD PACKAGE...: each package named in that field.
+lists() { for p in "${@:2}"; do field "$1" | tr ',' '\n' | awk '{print $1}' | grep -qxF "$p" || fail "$1 lacks $p: $(field "$1")"; done; }
+# Found by dpkg-shlibdeps: the Qt libraries the program links; listed: what it needs unlinked, the
+# voices' libraries among them.
+lists Depends libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations-l10n \
+    fonts-liberation2 libqt6multimedia6 libgstreamer1.0-0 gstreamer1.0-plugins-base
+lists Recommends libcanberra0 gstreamer1.0-plugins-good gstreamer1.0-libav
 dpkg -x "$deb" "$work/root"
 diff <(cd "$prefix" && find . | sort) <(cd "$work/root/usr" && find . | sort) \
     || fail "the package's files differ from the installed tree"

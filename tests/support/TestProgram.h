@@ -38,7 +38,7 @@ public:
         return findPictureProblems(paths);
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
-    void prepareVoices(const QStringList &paths) override { preparedVoices = paths; }
+    void prepareVoices(const QStringList &) override {}
     // A voice that would be heard is logged by its file's number.
     void speak(const QString &path) override;
     // The real decoder: a damaged voice is silent.
@@ -55,9 +55,6 @@ public:
     // read: to look at the screens at that moment.
     std::function<void()> onBeep, onLoad;
 
-    // Whether a sound server answers; without one nothing is heard.
-    bool soundSystem = true;
-
     int beeps = 0;
     int randomsTaken = 0;
     int loads = 0;             // pictures read
@@ -65,7 +62,6 @@ public:
     QStringList questions;     // the questions asked and the messages shown, in order
     QStringList preparedPaths; // what the program asked to read ahead, last time
     QList<QSize> preparedSizes;
-    QStringList preparedVoices;
     // "beep" per beep and the number of each voice heard, in order; a test may log more.
     QStringList events;
 
