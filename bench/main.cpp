@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,11 +36,13 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 
 #include <sys/resource.h>
@@ -113,6 +116,7 @@ public:
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override
     {
+        preparedNs = steadyNs();
         if (!m_readAhead)
             return;
         readAheadClock.start();
@@ -120,6 +124,9 @@ public:
         ScriptedPlatform::preparePictures(paths, pixelSizes);
     }
 
+    // When the program handed its pictures over for reading ahead: just after the start screen's
+    // first paint (or the first exercise's load), on the monotonic clock; 0 before.
+    qint64 preparedNs = 0;
     QElapsedTimer readAheadClock;
     double readAheadCpu = 0;
     double readingMs = 0; // spent in loadPictures (the start screen's four pictures)
@@ -158,20 +165,32 @@ double peakRssMb()
 
 void collectDeleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
+// Runs the events until done() holds, without sleeping between them (the times are taken as the
+// events happen), at most 10 s; says what did not happen.
+void spinUntil(const std::function<bool()> &done, const char *what)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    if (!done())
+        std::fprintf(stderr, "warning: %s in 10 s\n", what);
+}
+
+// Waits for the start screen's first paint, which the program follows at once by handing its
+// pictures over for reading ahead.
+void waitForFirstPaint(BenchPlatform &platform)
+{
+    spinUntil([&] { return platform.preparedNs != 0; }, "the start screen was not painted");
+}
+
 // Start-up to the start screen laid out with its four pictures and painted.
 double timeStartUp(TestProgram &m)
 {
-    QElapsedTimer t;
-    t.start();
+    auto &platform = static_cast<BenchPlatform &>(m.platform);
+    const qint64 started = steadyNs();
     m.Main();
-    // The window system's expose event, then the first paint.
-    QCoreApplication::processEvents();
-    Screen *start = m.registry.loaded(ScreenId::FormAvvio);
-    start->repaint();
-    const double ms = msSince(t);
-    if (!start->windowHandle()->isExposed())
-        std::fprintf(stderr, "warning: the start screen was not exposed when painted\n");
-    return ms;
+    waitForFirstPaint(platform);
+    return double(platform.preparedNs - started) / 1e6;
 }
 
 // Opens the exercise (its first question is not timed) and times count right answers, each
@@ -316,6 +335,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchPlatform platform(Loader::Cache, &cache, true);
         BenchProgram m(platform);
         m.Main();
+        waitForFirstPaint(platform);
         cache.waitForWarmUp();
         f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
         f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
@@ -357,25 +377,30 @@ void printFirstStart(const QString &diskFolder, qint64 launched)
     BenchPlatform platform(Loader::Cache, &cache, true);
     BenchProgram m(platform);
     std::printf("first_start %f\n", timeStartUp(m));
-    std::printf("from_launch %f\n", double(steadyNs() - launched) / 1e6);
+    std::printf("from_launch %f\n", double(platform.preparedNs - launched) / 1e6);
     std::fflush(stdout);
     // The folder is left filled for the next process.
     cache.waitForWarmUp();
 }
 
 // A bare Qt window of the design's size (filling the screen, as the program's would), from the
-// moment the parent started this process to its first paint, as printFirstStart counts it.
+// moment the parent started this process to the end of its first paint.
 void printBareWindow(qint64 launched)
 {
-    QWidget window;
+    struct Bare : QWidget {
+        qint64 paintedNs = 0;
+        void paintEvent(QPaintEvent *) override // the time taken as the start screen's is
+        {
+            QTimer::singleShot(0, this, [this] { paintedNs = paintedNs ? paintedNs : steadyNs(); });
+        }
+    } window;
     window.resize(632, 453);
     if (fillScreens)
         window.showFullScreen();
     else
         window.show();
-    QCoreApplication::processEvents();
-    window.repaint();
-    std::printf("from_launch %f\n", double(steadyNs() - launched) / 1e6);
+    spinUntil([&] { return window.paintedNs != 0; }, "the bare window was not painted");
+    std::printf("from_launch %f\n", double(window.paintedNs - launched) / 1e6);
 }
 
 // The start-up check of every picture of the folder, its files in the page cache.
@@ -438,6 +463,7 @@ void printMixedReadAhead(const QString &folder)
     BenchPlatform platform(Loader::Cache, &cache, true);
     BenchProgram m(platform);
     m.Main();
+    waitForFirstPaint(platform);
     cache.waitForWarmUp();
     const double seconds = msSince(platform.readAheadClock) / 1000.0;
     const double cpu = cpuSeconds() - platform.readAheadCpu;
