@@ -116,7 +116,7 @@ public:
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override
     {
-        preparedNs = steadyNs();
+        prepared = true;
         if (!m_readAhead)
             return;
         readAheadClock.start();
@@ -124,9 +124,9 @@ public:
         ScriptedPlatform::preparePictures(paths, pixelSizes);
     }
 
-    // When the program handed its pictures over for reading ahead: just after the start screen's
-    // first paint (or the first exercise's load), on the monotonic clock; 0 before.
-    qint64 preparedNs = 0;
+    // Whether the program handed its pictures over for reading ahead (after the start screen's
+    // first paint, or at the first exercise's load).
+    bool prepared = false;
     QElapsedTimer readAheadClock;
     double readAheadCpu = 0;
     double readingMs = 0; // spent in loadPictures (the start screen's four pictures)
@@ -176,21 +176,42 @@ void spinUntil(const std::function<bool()> &done, const char *what)
         std::fprintf(stderr, "warning: %s in 10 s\n", what);
 }
 
-// Waits for the start screen's first paint, which the program follows at once by handing its
-// pictures over for reading ahead.
-void waitForFirstPaint(BenchPlatform &platform)
+// The moment just after the first paint of a window, on the monotonic clock: a call queued by its
+// paint event, so that the whole window is drawn by then. Watches while it lives.
+struct FirstPaint : QObject {
+    qint64 ns = 0;
+    FirstPaint() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && object->isWidgetType()
+            && static_cast<QWidget *>(object)->isWindow())
+            QTimer::singleShot(0, this, [this] { ns = ns ? ns : steadyNs(); });
+        return false;
+    }
+    qint64 wait()
+    {
+        spinUntil([this] { return ns != 0; }, "no window was painted");
+        return ns;
+    }
+};
+
+// Waits for the program to hand its pictures over for reading ahead.
+void waitForReadingAhead(BenchPlatform &platform)
 {
-    spinUntil([&] { return platform.preparedNs != 0; }, "the start screen was not painted");
+    spinUntil([&] { return platform.prepared; }, "nothing was read ahead");
 }
 
-// Start-up to the start screen laid out with its four pictures and painted.
-double timeStartUp(TestProgram &m)
+// Start-up to the start screen laid out with its four pictures and painted; the moment of the
+// paint in *paintedNs.
+double timeStartUp(TestProgram &m, qint64 *paintedNs = nullptr)
 {
-    auto &platform = static_cast<BenchPlatform &>(m.platform);
+    FirstPaint painted;
     const qint64 started = steadyNs();
     m.Main();
-    waitForFirstPaint(platform);
-    return double(platform.preparedNs - started) / 1e6;
+    const qint64 ns = painted.wait();
+    if (paintedNs)
+        *paintedNs = ns;
+    return double(ns - started) / 1e6;
 }
 
 // Opens the exercise (its first question is not timed) and times count right answers, each
@@ -335,7 +356,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchPlatform platform(Loader::Cache, &cache, true);
         BenchProgram m(platform);
         m.Main();
-        waitForFirstPaint(platform);
+        waitForReadingAhead(platform);
         cache.waitForWarmUp();
         f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
         f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
@@ -357,6 +378,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchProgram m(platform);
         warmStarts << timeStartUp(m);
         if (run == 0) {
+            waitForReadingAhead(platform);
             cache.waitForWarmUp();
             f.warmReadAheadCpuSeconds = cpuSeconds() - platform.readAheadCpu;
             f.warmReadAheadDecodes = cache.decodeCount();
@@ -376,10 +398,12 @@ void printFirstStart(const QString &diskFolder, qint64 launched)
     cache.setDiskFolder(diskFolder);
     BenchPlatform platform(Loader::Cache, &cache, true);
     BenchProgram m(platform);
-    std::printf("first_start %f\n", timeStartUp(m));
-    std::printf("from_launch %f\n", double(platform.preparedNs - launched) / 1e6);
+    qint64 painted = 0;
+    std::printf("first_start %f\n", timeStartUp(m, &painted));
+    std::printf("from_launch %f\n", double(painted - launched) / 1e6);
     std::fflush(stdout);
     // The folder is left filled for the next process.
+    waitForReadingAhead(platform);
     cache.waitForWarmUp();
 }
 
@@ -387,20 +411,14 @@ void printFirstStart(const QString &diskFolder, qint64 launched)
 // moment the parent started this process to the end of its first paint.
 void printBareWindow(qint64 launched)
 {
-    struct Bare : QWidget {
-        qint64 paintedNs = 0;
-        void paintEvent(QPaintEvent *) override // the time taken as the start screen's is
-        {
-            QTimer::singleShot(0, this, [this] { paintedNs = paintedNs ? paintedNs : steadyNs(); });
-        }
-    } window;
+    FirstPaint painted;
+    QWidget window;
     window.resize(632, 453);
     if (fillScreens)
         window.showFullScreen();
     else
         window.show();
-    spinUntil([&] { return window.paintedNs != 0; }, "the bare window was not painted");
-    std::printf("from_launch %f\n", double(window.paintedNs - launched) / 1e6);
+    std::printf("from_launch %f\n", double(painted.wait() - launched) / 1e6);
 }
 
 // The start-up check of every picture of the folder, its files in the page cache.
@@ -463,7 +481,7 @@ void printMixedReadAhead(const QString &folder)
     BenchPlatform platform(Loader::Cache, &cache, true);
     BenchProgram m(platform);
     m.Main();
-    waitForFirstPaint(platform);
+    waitForReadingAhead(platform);
     cache.waitForWarmUp();
     const double seconds = msSince(platform.readAheadClock) / 1000.0;
     const double cpu = cpuSeconds() - platform.readAheadCpu;
