@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QScopeGuard>
 
+#include <malloc.h>
 #include <sys/stat.h>
 
 #include <new>
@@ -28,6 +29,11 @@ PictureCache::PictureCache(int threads, Decoder decoder, qsizetype memoryCapByte
       m_memoryCap(memoryCapBytes)
 {
     m_pool.setMaxThreadCount(m_threads);
+    // The workers read the pictures and the window's thread drops them. glibc gives each thread
+    // a heap of its own, and the space of a picture a worker read serves only that worker's later
+    // reads: at 4K full screen the program grew by 70 MB over 600 questions. With one heap for
+    // the whole program, a picture read takes the space of one dropped.
+    mallopt(M_ARENA_MAX, 1);
 }
 
 PictureCache::~PictureCache() { stop(); }
