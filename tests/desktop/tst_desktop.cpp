@@ -65,16 +65,6 @@ private slots:
         QCOMPARE(seen, QStringLiteral("Diveva PAROLE/IMMAGINI|Vuoi uscire dal programma?|Sì|No"));
     }
 
-    void soundFor()
-    {
-        // X11 rings even without libcanberra; Wayland needs it; no one hears a display in memory.
-        using S = SystemBell::Sound;
-        QCOMPARE(SystemBell::soundFor("xcb", false), S::WindowSystem);
-        QCOMPARE(SystemBell::soundFor("wayland", true), S::SoundTheme);
-        QCOMPARE(SystemBell::soundFor("wayland", false), S::Silence);
-        QCOMPARE(SystemBell::soundFor("offscreen", true), S::Silence);
-    }
-
     // The bell's rule on a clock of the test's: rings ("r", "r*N"), the clock moved on by a gap
     // ("+"), the sounds made by then ("=N", waited for as the bell's timer runs in real time).
     void bell_data()
