@@ -11,12 +11,9 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <thread>
 
 namespace {
 
@@ -173,39 +170,6 @@ private slots:
         QTEST(int(store.durationMs(path)), "ms");
         // A removed file is read directly for its cause, not held.
         QTEST(store.decodeCount() - 1, "decodes");
-    }
-
-    void storeWaitsForADecode()
-    {
-        // The worker's decodes hold until the test lets them go. A question that asks for the
-        // voice being decoded waits for that decode rather than decoding it twice; stopping drops
-        // the queue and waits for the decode in progress.
-        QTemporaryDir dir;
-        QStringList paths;
-        for (const QString name : {"opus", "ogg", "mp3"})
-            QVERIFY(
-                writeFile(paths.emplaceBack(dir.filePath("1." + name)), fixture("tone." + name)));
-        QSemaphore started, release;
-        std::atomic<int> calls{0};
-        VoiceStore store(1, [&](const QString &p) {
-            ++calls;
-            started.release();
-            release.acquire();
-            return decodeVoiceFile(p);
-        });
-        store.readAhead(paths);
-        started.acquire();
-        Voice asked;
-        std::thread question([&] { asked = store.voice(paths[0]); });
-        QTRY_VERIFY(store.waitingLoads() == 1 || calls.load() > 1);
-        std::thread ending([&] { store.stop(); });
-        QTRY_COMPARE(store.queuedCount(), 0);
-        release.release(3);
-        question.join();
-        ending.join();
-        QCOMPARE(calls.load(), 1);
-        QCOMPARE(asked.durationMs(), 500);
-        QCOMPARE(store.voice(paths[2]).durationMs(), 548);
     }
 
     void player()
