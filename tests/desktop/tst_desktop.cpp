@@ -97,28 +97,6 @@ private slots:
             QVERIFY(at[i] - at[i - 1] >= 100ms);
     }
 
-    void themeSound()
-    {
-        // Data folders a to d: the most specific name wins over an earlier folder, the first
-        // folder over a later one, and a disabled sound stops the search.
-        QTemporaryDir root;
-        const QString t = "/sounds/freedesktop/stereo/", exact = "b" + t + "bell-window-system";
-        for (const QString &f : {"a" + t + "bell.oga", exact + ".oga",
-                                 "c" + t + "bell-window-system.disabled", "d" + t + "bell.ogg"})
-            QVERIFY(QDir(root.path()).mkpath(f.section('/', 0, -2))
-                    && QFile(root.filePath(f)).open(QIODevice::WriteOnly));
-        const auto found = [&](const QString &folders) {
-            QStringList dirs;
-            for (const QChar c : folders)
-                dirs << root.filePath(c);
-            return findThemeSound(dirs, "freedesktop", "bell-window-system")
-                .remove(root.path() + '/');
-        };
-        QCOMPARE(found("ab"), exact + ".oga");
-        QCOMPARE(found("da"), "d" + t + "bell.ogg");
-        QCOMPARE(found("cb"), QString());
-    }
-
     void canberra()
     {
         // ctest runs this with ALSA's configuration of no sound device (alsa-none.conf: every sound

@@ -7,7 +7,6 @@
 #include "editor/ListFile.h"
 #include "editor/PictureExport.h"
 #include "editor/Problems.h"
-#include "editor/SpeechSynth.h"
 #include "editor/Thumbnails.h"
 #include "editor/VoiceRecorder.h"
 #include "editor/VoiceTake.h"
@@ -884,10 +883,9 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<int>("ms");     // of the sound, or of the signal fed to the recorder
-        QTest::addColumn<int>("wordMs"); // kept by the trimming; 0: a spoken word's length
+        QTest::addColumn<int>("wordMs"); // kept by the trimming; 0: clicks, within a word's length
         QTest::addColumn<QString>("cause");
         QTest::newRow("250 ms, under the 400 ms loudness window") << "tone" << 250 << 330 << "";
-        QTest::newRow("synthetic «farfalla»") << "synthetic" << 0 << 0 << "";
         QTest::newRow("clicks: the peak holds the gain") << "clicks" << 600 << 0 << "";
         QTest::newRow("recorded, 6 s fed: ends at 5 s") << "recorded" << 6000 << 5000 << "";
         QTest::newRow("recorded, stopped at 1.2 s") << "recorded" << 1200 << 1200 << "";
@@ -910,13 +908,11 @@ private slots:
         };
         QList<double> lufs;
         for (const double gain : {0.05, 0.9}) {
-            const Take spoken = source == "synthetic" ? speakItalian("farfalla").take : Take{};
-            QByteArray signal = spoken.rate ? spoken.pcm : sinePcm(ms, 1, rate);
+            QByteArray signal = sinePcm(ms, 1, rate);
             auto *s = reinterpret_cast<qint16 *>(signal.data());
             for (qsizetype i = 0; i < signal.size() / 2; ++i)
                 s[i] = source != "clicks" ? s[i] * gain : i % (rate / 20) ? 0 : 32767 * gain;
-            Take take{source == "noise" ? noise(ms) : noise(500) + signal + noise(400),
-                      spoken.rate ? spoken.rate : rate};
+            Take take{source == "noise" ? noise(ms) : noise(500) + signal + noise(400), rate};
             if (source == "recorded") {
                 auto *input = new KnownSignal;
                 input->fed.setData(signal);

@@ -1,5 +1,5 @@
 // The teacher's voices: every kind of voice file through the decoder; the store against a
-// changing folder and its workers; the player without a sound server and with one.
+// changing folder and its workers; the player with a sound server.
 
 #include "tests/support/TestPictures.h"
 #include "tests/support/TestSounds.h"
@@ -174,30 +174,20 @@ private slots:
 
     void player()
     {
-        // ctest runs this once with PULSE_SERVER naming a socket that does not exist, and once
-        // alone, where it starts a server of its own: a missing server or pulseaudio fails it.
-        const bool server = qEnvironmentVariable("PULSE_SERVER").isEmpty();
-        std::unique_ptr<NullSinkServer> sound;
-        if (server) {
-            sound = std::make_unique<NullSinkServer>();
-            QVERIFY2(sound->server.waitForStarted(10000), "install pulseaudio");
-            QTRY_VERIFY2_WITH_TIMEOUT(!sound->pactl({"info"}).isEmpty(), "no sound server", 20000);
-            qputenv("PULSE_SERVER", "unix:" + sound->socket.toUtf8());
-            sound->monitor.start("parec", {"-d", "voci.monitor", "--raw", "--channels=1",
-                                           "--rate=" + QString::number(Rate)});
-        }
+        // ctest runs this alone, as tst_voices_sound, where it starts a server of its own: a
+        // missing server or pulseaudio fails it. Without a server the desktop's tests hear nothing.
+        if (!qEnvironmentVariable("PULSE_SERVER").isEmpty())
+            QSKIP("left to tst_voices_sound, which starts a sound server of its own");
+        auto sound = std::make_unique<NullSinkServer>();
+        QVERIFY2(sound->server.waitForStarted(10000), "install pulseaudio");
+        QTRY_VERIFY2_WITH_TIMEOUT(!sound->pactl({"info"}).isEmpty(), "no sound server", 20000);
+        qputenv("PULSE_SERVER", "unix:" + sound->socket.toUtf8());
+        sound->monitor.start("parec", {"-d", "voci.monitor", "--raw", "--channels=1",
+                                       "--rate=" + QString::number(Rate)});
         VoicePlayer player;
         QSignalSpy started(&player, &VoicePlayer::clipStarted);
         const QByteArray quiet = sinePcm(8000, 0.1, Rate), loud = sinePcm(400, 0.5, Rate);
         player.open();
-        if (!server) { // silent: the clip is dropped, nothing is reported
-            QTRY_COMPARE_WITH_TIMEOUT(player.state(), VoicePlayer::State::Silent, 20000);
-            player.play(loud);
-            player.close();
-            QCOMPARE(player.state(), VoicePlayer::State::Silent);
-            QCOMPARE(started.count(), 0);
-            return;
-        }
         QTRY_COMPARE_WITH_TIMEOUT(player.state(), VoicePlayer::State::Open, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(sound->heard().count('.') >= 10, 20000);
         const quint64 first = player.play(quiet);
