@@ -275,10 +275,6 @@ private slots:
                  : picture   ? folder.voicePath(-picture)
                              : folder.path(listPart()),
                  found.isEmpty() ? found : dir.filePath(found));
-        const QList<QByteArray> ignored = picture == -3   ? QList<QByteArray>{"3.wav", "3.m4a"}
-                                          : picture == -4 ? QList<QByteArray>{"4.mp3"}
-                                                          : QList<QByteArray>();
-        QCOMPARE(folder.ignoredVoices(-picture), ignored);
     }
 
     void startUp()
