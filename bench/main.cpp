@@ -6,7 +6,9 @@
 // that their peak memory is that of the program's loading; this process runs the others. A third
 // process reads ahead a mixed folder in which 20 photos are large progressive 4:4:4 files, for
 // the peak memory against the decoding budget; this one also times a 48-megapixel progressive
-// photo and a crafted file of endless scans.
+// photo and a crafted file of endless scans. With --screen WxH every process runs on one offscreen
+// screen of that size, which every window fills as with schermo=intero, and the start of a new
+// process to its first paint is compared with a bare Qt window's.
 
 #include "bench/BenchPhotos.h"
 #include "core/Modulo1.h"
@@ -24,17 +26,23 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QImageReader>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <random>
 
 #include <sys/resource.h>
@@ -42,6 +50,26 @@
 namespace {
 
 enum class Loader { Cache, Direct, Naive };
+
+// Whether every window fills its screen (--screen).
+bool fillScreens = false;
+
+// The program as the benchmark runs it: every screen registered, filling the screen or not.
+struct BenchProgram : TestProgram {
+    explicit BenchProgram(Platform &platform) : TestProgram(platform)
+    {
+        registry.fillScreensAlways(fillScreens);
+    }
+};
+
+// The monotonic clock, the same in every process: a measuring process is given the moment its
+// parent started it, and counts its start from there.
+qint64 steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 
@@ -88,6 +116,7 @@ public:
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override
     {
+        prepared = true;
         if (!m_readAhead)
             return;
         readAheadClock.start();
@@ -95,6 +124,9 @@ public:
         ScriptedPlatform::preparePictures(paths, pixelSizes);
     }
 
+    // Whether the program handed its pictures over for reading ahead (after the start screen's
+    // first paint, or at the first exercise's load).
+    bool prepared = false;
     QElapsedTimer readAheadClock;
     double readAheadCpu = 0;
     double readingMs = 0; // spent in loadPictures (the start screen's four pictures)
@@ -133,20 +165,53 @@ double peakRssMb()
 
 void collectDeleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-// Start-up to the start screen laid out with its four pictures and painted.
-double timeStartUp(TestProgram &m)
+// Runs the events until done() holds, without sleeping between them (the times are taken as the
+// events happen), at most 10 s; says what did not happen.
+void spinUntil(const std::function<bool()> &done, const char *what)
 {
-    QElapsedTimer t;
-    t.start();
+    const QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    if (!done())
+        std::fprintf(stderr, "warning: %s in 10 s\n", what);
+}
+
+// The moment just after the first paint of a window, on the monotonic clock: a call queued by its
+// paint event, so that the whole window is drawn by then. Watches while it lives.
+struct FirstPaint : QObject {
+    qint64 ns = 0;
+    FirstPaint() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && object->isWidgetType()
+            && static_cast<QWidget *>(object)->isWindow())
+            QTimer::singleShot(0, this, [this] { ns = ns ? ns : steadyNs(); });
+        return false;
+    }
+    qint64 wait()
+    {
+        spinUntil([this] { return ns != 0; }, "no window was painted");
+        return ns;
+    }
+};
+
+// Waits for the program to hand its pictures over for reading ahead.
+void waitForReadingAhead(BenchPlatform &platform)
+{
+    spinUntil([&] { return platform.prepared; }, "nothing was read ahead");
+}
+
+// Start-up to the start screen laid out with its four pictures and painted; the moment of the
+// paint in *paintedNs.
+double timeStartUp(TestProgram &m, qint64 *paintedNs = nullptr)
+{
+    FirstPaint painted;
+    const qint64 started = steadyNs();
     m.Main();
-    // The window system's expose event, then the first paint.
-    QCoreApplication::processEvents();
-    Screen *start = m.registry.loaded(ScreenId::FormAvvio);
-    start->repaint();
-    const double ms = msSince(t);
-    if (!start->windowHandle()->isExposed())
-        std::fprintf(stderr, "warning: the start screen was not exposed when painted\n");
-    return ms;
+    const qint64 ns = painted.wait();
+    if (paintedNs)
+        *paintedNs = ns;
+    return double(ns - started) / 1e6;
 }
 
 // Opens the exercise (its first question is not timed) and times count right answers, each
@@ -176,7 +241,9 @@ Stats timeQuestions(TestProgram &m, ScreenId exercise, int count)
         QElapsedTimer t;
         t.start();
         QTest::mouseClick(right, Qt::LeftButton);
-        screen->repaint();
+        // The paint the click asked for, as the event loop would deliver it: the controls that
+        // changed (at 4K full screen a quarter of the window), not the whole window.
+        QCoreApplication::sendPostedEvents(screen, QEvent::UpdateRequest);
         samples << msSince(t);
     }
     return statsOf(samples);
@@ -238,7 +305,7 @@ struct Figures {
 void runWithoutCache(Figures &f, Loader loader, int questions)
 {
     BenchPlatform platform(loader, nullptr, false);
-    TestProgram m(platform);
+    BenchProgram m(platform);
     Stats &start = loader == Loader::Naive ? f.startNaive : f.startDirect;
     start = statsOf({timeStartUp(m)});
     (loader == Loader::Naive ? f.naiveTrova : f.directTrova) =
@@ -264,7 +331,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchPlatform platform(Loader::Cache, &cache, true);
         std::uniform_real_distribution<float> r(0.0f, 0.999f);
         platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
-        TestProgram m(platform);
+        BenchProgram m(platform);
         starts << timeStartUp(m);
         reading << platform.readingMs;
         cache.stop();
@@ -277,7 +344,7 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         PictureCache cache;
         cache.setDiskFolder(emptyFolder());
         BenchPlatform platform(Loader::Cache, &cache, false);
-        TestProgram m(platform);
+        BenchProgram m(platform);
         m.Main();
         f.coldTrova = timeQuestions(m, ScreenId::FormTrova, coldQuestions);
         f.coldTrova2 = timeQuestions(m, ScreenId::FormTrova2, coldQuestions);
@@ -289,8 +356,9 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         PictureCache cache;
         cache.setDiskFolder(filled);
         BenchPlatform platform(Loader::Cache, &cache, true);
-        TestProgram m(platform);
+        BenchProgram m(platform);
         m.Main();
+        waitForReadingAhead(platform);
         cache.waitForWarmUp();
         f.warmUpSeconds = msSince(platform.readAheadClock) / 1000.0;
         f.warmUpCpuSeconds = cpuSeconds() - platform.readAheadCpu;
@@ -309,9 +377,10 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
         BenchPlatform platform(Loader::Cache, &cache, true);
         std::uniform_real_distribution<float> r(0.0f, 0.999f);
         platform.randoms = {r(seeds), r(seeds), r(seeds), r(seeds)};
-        TestProgram m(platform);
+        BenchProgram m(platform);
         warmStarts << timeStartUp(m);
         if (run == 0) {
+            waitForReadingAhead(platform);
             cache.waitForWarmUp();
             f.warmReadAheadCpuSeconds = cpuSeconds() - platform.readAheadCpu;
             f.warmReadAheadDecodes = cache.decodeCount();
@@ -323,16 +392,35 @@ void runWithCache(Figures &f, int startRuns, int coldQuestions, int questions)
 }
 
 // The first start-up of a process, from just after its QApplication: the figure a teacher sees,
-// with the fonts, the first window and the thread pool all new. Printed for the parent.
-void printFirstStart(const QString &diskFolder)
+// with the fonts, the first window and the thread pool all new; then the same from the moment its
+// parent started it (launched, in ns of the monotonic clock). Printed for the parent.
+void printFirstStart(const QString &diskFolder, qint64 launched)
 {
     PictureCache cache;
     cache.setDiskFolder(diskFolder);
     BenchPlatform platform(Loader::Cache, &cache, true);
-    TestProgram m(platform);
-    std::printf("first_start %f\n", timeStartUp(m));
+    BenchProgram m(platform);
+    qint64 painted = 0;
+    std::printf("first_start %f\n", timeStartUp(m, &painted));
+    std::printf("from_launch %f\n", double(painted - launched) / 1e6);
+    std::fflush(stdout);
     // The folder is left filled for the next process.
+    waitForReadingAhead(platform);
     cache.waitForWarmUp();
+}
+
+// A bare Qt window of the design's size (filling the screen, as the program's would), from the
+// moment the parent started this process to the end of its first paint.
+void printBareWindow(qint64 launched)
+{
+    FirstPaint painted;
+    QWidget window;
+    window.resize(632, 453);
+    if (fillScreens)
+        window.showFullScreen();
+    else
+        window.show();
+    std::printf("from_launch %f\n", double(painted.wait() - launched) / 1e6);
 }
 
 // The start-up check of every picture of the folder, its files in the page cache.
@@ -393,8 +481,9 @@ void printMixedReadAhead(const QString &folder)
     QDir::setCurrent(folder);
     PictureCache cache;
     BenchPlatform platform(Loader::Cache, &cache, true);
-    TestProgram m(platform);
+    BenchProgram m(platform);
     m.Main();
+    waitForReadingAhead(platform);
     cache.waitForWarmUp();
     const double seconds = msSince(platform.readAheadClock) / 1000.0;
     const double cpu = cpuSeconds() - platform.readAheadCpu;
@@ -430,8 +519,32 @@ double ratio(const Stats &slow, const Stats &fast)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // --screen WxH is read before the application starts, which takes its screens from the
+    // offscreen platform's configuration; every measuring process is given the option too.
+    QString screen;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (qstrcmp(argv[i], "--screen") == 0)
+            screen = QString::fromLatin1(argv[i + 1]);
+    const QTemporaryDir configDir;
+    if (!screen.isEmpty()) {
+        const int width = screen.section('x', 0, 0).toInt(),
+                  height = screen.section('x', 1).toInt();
+        QFile config(configDir.filePath("screen.json"));
+        if (width <= 0 || height <= 0 || !config.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "--screen wants a size such as 3840x2160\n");
+            return 2;
+        }
+        config.write(QStringLiteral("{\"screens\": [{\"name\": \"lavagna\", \"x\": 0, \"y\": 0, "
+                                    "\"width\": %1, \"height\": %2, \"logicalDpi\": 96, "
+                                    "\"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                         .arg(width)
+                         .arg(height)
+                         .toUtf8());
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config.fileName()));
+        fillScreens = true;
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     // Quiet about the 48 MP photo that a plain QImage refuses: the table says so.
     qputenv("QT_LOGGING_RULES", "qt.qpa.*=false\nqt.gui.imageio=false");
     QApplication app(argc, argv);
@@ -444,6 +557,8 @@ int main(int argc, char *argv[])
                                              "300");
     const QCommandLineOption slowOption(
         "slow-questions", "Questions per exercise with the naive and direct loaders.", "n", "30");
+    const QCommandLineOption screenOption(
+        "screen", "One screen of this size (3840x2160), which every window fills.", "WxH");
     const QCommandLineOption generateOption("generate", "Only make the photos.");
     const QCommandLineOption childOption("cache-only",
                                          "Only the cache figures, printed for the parent process.");
@@ -453,8 +568,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption firstStartOption(
         "first-start", "Only the first start-up of this process, with the pictures kept in folder.",
         "folder");
-    parser.addOptions({dirOption, questionsOption, slowOption, generateOption, childOption,
-                       mixedOption, firstStartOption});
+    const QCommandLineOption bareOption("bare-window", "Only the start of a bare Qt window.");
+    const QCommandLineOption launchedOption(
+        "launched", "When this process was started, in ns of the monotonic clock.", "ns");
+    parser.addOptions({dirOption, questionsOption, slowOption, screenOption, generateOption,
+                       childOption, mixedOption, firstStartOption, bareOption, launchedOption});
     parser.process(app);
     const QString dir = parser.value(dirOption);
     const int questions = parser.value(questionsOption).toInt();
@@ -462,6 +580,10 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(generateOption))
         return BenchPhotos::generate(dir) ? 0 : 1;
+    if (parser.isSet(bareOption)) {
+        printBareWindow(parser.value(launchedOption).toLongLong());
+        return 0;
+    }
     if (!BenchPhotos::ready(dir)) {
         // Made by a process of its own, so that its memory is not counted here.
         std::printf("Making %d photos of %dx%d in %s (once)...\n", BenchPhotos::Count,
@@ -485,7 +607,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (parser.isSet(firstStartOption)) {
-        printFirstStart(parser.value(firstStartOption));
+        printFirstStart(parser.value(firstStartOption), parser.value(launchedOption).toLongLong());
         return 0;
     }
     if (parser.isSet(mixedOption)) {
@@ -493,73 +615,84 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // The program's own loading (the cache) runs in processes of their own, one per device
-    // pixel ratio, so that their peak memory is the program's; this process runs the loaders
-    // it is compared with, whose full-size images would otherwise dominate that figure.
-    Figures f[2];
-    for (int ratio : {1, 2}) {
+    // A measuring process of this program at a device pixel ratio: its "name value" lines, or
+    // nothing if it failed.
+    const auto measure = [&](QStringList args, int ratio) {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_SCALE_FACTOR", QString::number(ratio));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(app.applicationFilePath(),
-                    {"--cache-only", "--dir", dir, "--questions", QString::number(questions)});
-        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
-            std::fprintf(stderr, "the measuring process at ratio %d failed\n", ratio);
+        args << "--dir" << dir;
+        if (!screen.isEmpty())
+            args << "--screen" << screen;
+        child.start(app.applicationFilePath(), args << "--launched" << QString::number(steadyNs()));
+        QString out;
+        if (child.waitForFinished(-1) && child.exitCode() == 0)
+            out = QString::fromLocal8Bit(child.readAllStandardOutput());
+        else
+            std::fprintf(stderr, "the measuring process %s failed\n", qPrintable(args.join(' ')));
+        return out;
+    };
+    const auto valuesOf = [](const QString &text) {
+        QHash<QString, double> values;
+        for (const QString &line : text.split('\n'))
+            if (const QStringList w = line.split(' '); w.size() == 2)
+                values.insert(w[0], w[1].toDouble());
+        return values;
+    };
+
+    // The program's own loading (the cache) runs in processes of their own, one per device
+    // pixel ratio, so that their peak memory is the program's; this process runs the loaders
+    // it is compared with, whose full-size images would otherwise dominate that figure.
+    Figures f[2];
+    for (int ratio : {1, 2}) {
+        const QString out =
+            measure({"--cache-only", "--questions", QString::number(questions)}, ratio);
+        if (out.isEmpty())
             return 1;
-        }
-        f[ratio - 1].read(QString::fromLocal8Bit(child.readAllStandardOutput()));
+        f[ratio - 1].read(out);
     }
 
     // The mixed folder in a process of its own too, at ratio 1.
-    QHash<QString, double> mixed;
-    {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_SCALE_FACTOR", "1");
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(app.applicationFilePath(), {"--mixed-only", "--dir", dir});
-        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
-            std::fprintf(stderr, "the measuring process of the mixed folder failed\n");
-            return 1;
-        }
-        const QString text = QString::fromLocal8Bit(child.readAllStandardOutput());
-        for (const QString &line : text.split('\n'))
-            if (const QStringList w = line.split(' '); w.size() == 2)
-                mixed.insert(w[0], w[1].toDouble());
-    }
+    const QHash<QString, double> mixed = valuesOf(measure({"--mixed-only"}, 1));
+    if (mixed.isEmpty())
+        return 1;
 
     // The first start-up of a new process at ratio 1: the first on an empty folder of kept
-    // pictures (which it fills), the others on that folder filled.
-    QList<double> firstCold, firstWarm;
+    // pictures (which it fills), the others on that folder filled, each of those followed by a
+    // bare window's, both from their launch.
+    QList<double> firstCold, firstWarm, launchWarm, launchBare;
     {
         QTemporaryDir kept;
         for (int run = 0; run < 8; ++run) {
             const bool cold = run % 4 == 0; // runs 0 and 4 start from an empty folder
-            const QString folder = kept.filePath(QString::number(run / 4));
-            QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("QT_SCALE_FACTOR", "1");
-            child.setProcessEnvironment(env);
-            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            child.start(app.applicationFilePath(), {"--first-start", folder, "--dir", dir});
-            if (!child.waitForFinished(-1) || child.exitCode() != 0) {
-                std::fprintf(stderr, "the measuring process of the first start-up failed\n");
+            const QHash<QString, double> start =
+                valuesOf(measure({"--first-start", kept.filePath(QString::number(run / 4))}, 1));
+            const QHash<QString, double> bare = valuesOf(measure({"--bare-window"}, 1));
+            if (start.isEmpty() || bare.isEmpty())
                 return 1;
+            (cold ? firstCold : firstWarm) << start.value("first_start");
+            if (!cold) {
+                launchWarm << start.value("from_launch");
+                launchBare << bare.value("from_launch");
             }
-            const QStringList w =
-                QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed().split(' ');
-            (cold ? firstCold : firstWarm) << w.value(1).toDouble();
         }
     }
     const Stats firstColdStats = statsOf(firstCold);
     const Stats firstWarmStats = statsOf(firstWarm);
+    const Stats launchWarmStats = statsOf(launchWarm);
+    const Stats launchBareStats = statsOf(launchBare);
     const Stats checkStats = timeFolderCheck(dir);
 
     Figures &one = f[0];
-    const Stats oneRead = singleRead(dir, devicePixels(QSize(153, 161), dpr));
+    // Picture to word's box as the window shows it.
+    const QSize box = devicePixels(
+        fillScreens ? DesignScale::filling(app.primaryScreen()->size(), QSize(632, 453))
+                          .map(QSize(153, 161))
+                    : QSize(153, 161),
+        dpr);
+    const Stats oneRead = singleRead(dir, box);
     runWithoutCache(one, Loader::Naive, slowQuestions);
     runWithoutCache(one, Loader::Direct, slowQuestions);
     const double psnrDb = qMin(minimumPsnr(dir, 1), minimumPsnr(dir, 2));
@@ -567,12 +700,11 @@ int main(int argc, char *argv[])
     const bool plainRefused = QImage(big).isNull();
     QElapsedTimer t;
     t.start();
-    const PictureResult bigScaled = decodePicture(big, devicePixels(QSize(153, 161), dpr));
+    const PictureResult bigScaled = decodePicture(big, box);
     const double bigMs = msSince(t);
     const QString bigProgressive = dir + "/grande-progressiva.jpg";
     t.start();
-    const PictureResult bigProgressiveScaled =
-        decodePicture(bigProgressive, devicePixels(QSize(153, 161), dpr));
+    const PictureResult bigProgressiveScaled = decodePicture(bigProgressive, box);
     const double bigProgressiveMs = msSince(t);
     // The crafted file of endless scans, at the 48-megapixel size.
     const QByteArray manyScans = manyScanJpeg(QSize(8000, 6000), 3000);
@@ -583,6 +715,9 @@ int main(int argc, char *argv[])
     std::printf("\nPicture loading, %d photos %dx%d JPEG quality %d (average %.1f MB), %d cores\n",
                 BenchPhotos::Count, BenchPhotos::Width, BenchPhotos::Height, BenchPhotos::Quality,
                 double(BenchPhotos::averageBytes(dir)) / 1e6, QThread::idealThreadCount());
+    std::printf("windows %s\n", screen.isEmpty()
+                                    ? "of the design's size"
+                                    : qPrintable("filling a screen of " + screen + " (offscreen)"));
     std::printf("%-46s %-17s %9s %9s %9s %6s\n", "measure (ms), device pixel ratio 1", "loader",
                 "median", "p95", "max", "n");
     const QStringList rows = {
@@ -591,6 +726,8 @@ int main(int argc, char *argv[])
         row("start screen laid out (4 photos)", "cache, on disk", one.warmStart),
         row("first start of a process, to painted", "cache, cold", firstColdStats),
         row("first start of a process, to painted", "cache, on disk", firstWarmStats),
+        row("  the same from its launch", "cache, on disk", launchWarmStats),
+        row("  a bare Qt window from its launch", "no pictures", launchBareStats),
         row("folder check of 150 photos, files cached", "header read", checkStats),
         row("start screen laid out (4 photos)", "direct (before)", one.startDirect),
         row("start screen laid out (4 photos)", "naive", one.startNaive),
@@ -648,16 +785,22 @@ int main(int argc, char *argv[])
         BenchPhotos::LargeHeight, qPrintable(BenchPhotos::layoutOf(dir + "/misto/jpg/1.jpg")),
         mixed.value("warmup_s"), mixed.value("warmup_cpu_s"), mixed.value("failed"),
         mixed.value("peak_rss_mb"), mixed.value("budget_mb"), mixed.value("budget_peak_mb"));
+    std::printf("a new process on pictures kept on disk, from its launch to painted: %.2f times a "
+                "bare Qt window's\n",
+                ratio(launchWarmStats, launchBareStats));
     std::printf("load average at the end: %s\n", qPrintable(loadAverage()));
     std::printf("question_warm_p95_ms=%.3f naive_ratio=%.0f startup_ms=%.1f warmup_s=%.2f "
                 "peak_rss_mb=%.1f mixed_warmup_s=%.2f mixed_peak_rss_mb=%.1f budget_mb=%.0f "
                 "progressive48_ms=%.1f many_scans_ms=%.1f check_ms=%.2f warm_start_ms=%.1f "
                 "first_start_cold_ms=%.1f first_start_warm_ms=%.1f readahead_cpu_s=%.2f "
-                "warm_readahead_cpu_s=%.2f\n",
+                "warm_readahead_cpu_s=%.2f launch_warm_ms=%.1f launch_bare_ms=%.1f "
+                "launch_ratio=%.2f screen=%s\n",
                 qMax(one.warmTrova.p95, one.warmTrova2.p95), naiveRatio, one.startCache.median,
                 one.warmUpSeconds, one.peakRss, mixed.value("warmup_s"), mixed.value("peak_rss_mb"),
                 mixed.value("budget_mb"), bigProgressiveMs, manyScansMs, checkStats.median,
                 one.warmStart.median, firstColdStats.median, firstWarmStats.median,
-                one.warmUpCpuSeconds, one.warmReadAheadCpuSeconds);
+                one.warmUpCpuSeconds, one.warmReadAheadCpuSeconds, launchWarmStats.median,
+                launchBareStats.median, ratio(launchWarmStats, launchBareStats),
+                screen.isEmpty() ? "design" : qPrintable(screen));
     return 0;
 }

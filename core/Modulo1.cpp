@@ -59,13 +59,10 @@ void Modulo1::Main()
         platform.fatal(Messages::pictureProblemsReport(bad, pictures));
 
     screens->show(ScreenId::FormAvvio);
-
-    // With the start screen up, the pictures of the exercises are read ahead in the background.
-    paths.resize(NumParole);
-    QList<QSize> sizes;
+    // The exercises' boxes in this window's pixels, for the reading ahead: their windows fill
+    // the same screen at the same scale.
     for (const QSize &s : std::as_const(readAheadSizes))
-        sizes.append(screens->pixelSize(ScreenId::FormAvvio, s));
-    platform.preparePictures(paths, sizes);
+        m_readAheadPixels.append(screens->pixelSize(ScreenId::FormAvvio, s));
 }
 
 void Modulo1::speak(int n)
@@ -80,18 +77,21 @@ bool Modulo1::canSpeak(int n)
     return !path.isEmpty() && platform.canSpeak(path);
 }
 
-void Modulo1::prepareVoices()
+void Modulo1::startReadingAhead()
 {
-    if (m_voicesPrepared)
+    if (m_readingAhead)
         return;
-    m_voicesPrepared = true;
-    QStringList paths;
-    for (int n = 1; n <= NumParole; ++n)
+    m_readingAhead = true;
+    QStringList pictures, voices;
+    for (int n = 1; n <= NumParole; ++n) {
+        pictures.append(picturePath(n));
         if (const QString path = voicePath(n); !path.isEmpty())
-            paths.append(path);
+            voices.append(path);
+    }
+    platform.preparePictures(pictures, m_readAheadPixels);
     // A folder without voices never opens the sound system.
-    if (!paths.isEmpty())
-        platform.prepareVoices(paths);
+    if (!voices.isEmpty())
+        platform.prepareVoices(voices);
 }
 
 void Modulo1::checkFolderUnchanged()

@@ -76,9 +76,10 @@ public:
     void speak(int n);
     // Whether word n would be heard when spoken.
     bool canSpeak(int n);
-    // Hands the voices to the platform, once: called when the start screen has been painted, so
-    // that opening the sound system never delays the first screen.
-    void prepareVoices();
+    // Hands the pictures of the exercises and the voices to the platform to read ahead, once:
+    // called when the start screen has been painted, so that neither the reading nor opening the
+    // sound system delays the first screen.
+    void startReadingAhead();
 
     // The screen change of every handler: target shown, then the current screen unloaded, so
     // that some screen is loaded at every moment.
@@ -91,11 +92,13 @@ public:
     // The screens, registered by the program's entry before Main.
     ScreenHost *screens = nullptr;
     // The sizes of the exercises' picture boxes, in device-independent pixels: read ahead once
-    // the start screen is up. (The start screen is shown only once: its size is not.)
+    // the start screen is up, at their pixels in its window. (The start screen is shown only
+    // once: its size is not.)
     QList<QSize> readAheadSizes;
 
 private:
     QString inFolder(const QString &relative) const;
-    bool m_voicesPrepared = false;
+    QList<QSize> m_readAheadPixels; // readAheadSizes in the start screen's window
+    bool m_readingAhead = false;
     int differentWords() const;
 };

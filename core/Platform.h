@@ -33,6 +33,10 @@ inline QSize devicePixels(QSize size, qreal devicePixelRatio)
     return (QSizeF(size) * devicePixelRatio).toSize();
 }
 
+// The property a window that scales the whole design to fill its screen carries: the factor, a
+// qreal. The platform's boxes asked from that window are scaled by it too.
+inline constexpr char DesignScaleProperty[] = "designScale";
+
 // Everything the program asks of the machine it runs on. The desktop implementation talks to the
 // window system; the scripted one in the tests returns given random numbers, counts beeps,
 // answers questions and never shows a window.
@@ -44,7 +48,8 @@ public:
     virtual float nextRandom() = 0;
     // The system's alert sound, once per call; never blocks.
     virtual void beep() = 0;
-    // Modal Yes/No question titled with the program's name; true for Yes.
+    // Modal Yes/No question titled with the program's name, at the scale of the window it is
+    // asked from; true for Yes.
     virtual bool askYesNo(const QString &prompt) = 0;
     // Modal information box titled with the program's name.
     virtual void inform(const QString &text) = 0;

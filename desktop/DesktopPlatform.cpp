@@ -3,15 +3,21 @@
 #include "core/Messages.h"
 #include "pictures/FolderCheck.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QStyle>
 
 #include <QImageReader>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,14 +37,77 @@ QWidget *dialogParent()
     return nullptr;
 }
 
+// A message box asked from a window that scales the design to fill its screen is scaled by the
+// same factor, so that on a whiteboard it reads at the design's size: its fonts, its icon, its
+// buttons (each at its size on the desktop times the factor: with the font alone the style's
+// margins and least width would stay small) and the width past which its text wraps. Any other box
+// stays as the desktop draws it.
+class ScaledBox : public QMessageBox {
+public:
+    ScaledBox(Icon icon, const QString &text, StandardButtons answers, QWidget *parent)
+        : QMessageBox(icon, Messages::Title, text, answers, parent)
+    {
+        const QVariant factor =
+            parent ? parent->window()->property(DesignScaleProperty) : QVariant();
+        if (!factor.isValid() || factor.toReal() == 1)
+            return;
+        m_factor = factor.toReal();
+        for (QAbstractButton *button : buttons())
+            button->setMinimumSize(button->sizeHint() * m_factor);
+        QFont scaled = font();
+        if (scaled.pointSizeF() > 0)
+            scaled.setPointSizeF(scaled.pointSizeF() * m_factor);
+        else
+            scaled.setPixelSize(qRound(scaled.pixelSize() * m_factor));
+        setFont(scaled);
+        const QStyle::StandardPixmap standard = icon == Question ? QStyle::SP_MessageBoxQuestion
+                                                : icon == Critical
+                                                    ? QStyle::SP_MessageBoxCritical
+                                                    : QStyle::SP_MessageBoxInformation;
+        const int side =
+            qRound(style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this) * m_factor);
+        const qreal pixels = parent->devicePixelRatioF();
+        // Qt never enlarges an icon past its largest picture: that one is enlarged here.
+        QPixmap pixmap = style()
+                             ->standardIcon(standard, nullptr, this)
+                             .pixmap(QSize(side, side), pixels)
+                             .scaled(devicePixels(QSize(side, side), pixels), Qt::KeepAspectRatio,
+                                     Qt::SmoothTransformation);
+        pixmap.setDevicePixelRatio(pixels);
+        setIconPixmap(pixmap);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label")); // Qt's name
+        if (m_factor == 1 || !label)
+            return;
+        // Qt has sized the box to wrap its text past 500 pixels at most, whatever its font: it
+        // wraps past 500 times the factor instead, and is centred again on its window.
+        label->setWordWrap(false);
+        layout()->activate();
+        const int oneLine = layout()->totalMinimumSize().width();
+        label->setWordWrap(true);
+        layout()->activate();
+        const int width =
+            std::min({oneLine, qRound(500 * m_factor), screen()->availableGeometry().width()});
+        setFixedSize(width, heightForWidth(width));
+        adjustPosition(parentWidget());
+    }
+
+private:
+    qreal m_factor = 1;
+};
+
 // The Yes/No question, with no way out but an answer: Escape does nothing, the frame shows no
 // close control, and a close request that a window manager sends anyway is ignored. Yes is the
 // default (Enter); Tab and the arrows still reach both buttons.
-class QuestionBox : public QMessageBox {
+class QuestionBox : public ScaledBox {
 public:
     QuestionBox(const QString &prompt, QWidget *parent)
-        : QMessageBox(QMessageBox::Question, Messages::Title, prompt,
-                      QMessageBox::Yes | QMessageBox::No, parent)
+        : ScaledBox(QMessageBox::Question, prompt, QMessageBox::Yes | QMessageBox::No, parent)
     {
         setDefaultButton(QMessageBox::Yes);
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -50,7 +119,7 @@ protected:
         if (event->matches(QKeySequence::Cancel))
             event->accept();
         else
-            QMessageBox::keyPressEvent(event);
+            ScaledBox::keyPressEvent(event);
     }
     void closeEvent(QCloseEvent *event) override { event->ignore(); }
 };
@@ -91,8 +160,7 @@ bool DesktopPlatform::askYesNo(const QString &prompt)
 
 void DesktopPlatform::inform(const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, Messages::Title, text, QMessageBox::Ok,
-                    dialogParent());
+    ScaledBox box(QMessageBox::Information, text, QMessageBox::Ok, dialogParent());
     box.exec();
 }
 
@@ -100,8 +168,7 @@ void DesktopPlatform::fatal(const QString &report)
 {
     std::fprintf(stderr, "%s\n", report.toLocal8Bit().constData());
     std::fflush(stderr);
-    QMessageBox box(QMessageBox::Critical, Messages::Title, report, QMessageBox::Ok,
-                    dialogParent());
+    ScaledBox box(QMessageBox::Critical, report, QMessageBox::Ok, dialogParent());
     box.exec();
     // Nothing of the program may run after the report: no handler, no destructor.
     std::_Exit(1);

@@ -34,7 +34,7 @@ QList<int> Exercise::placesFor(int choices)
 void Exercise::Form_Load()
 {
     // Normally done once the start screen was painted; a child quicker than that comes here first.
-    m.prepareVoices();
+    m.startReadingAhead();
     m_places = placesFor(m.settings.scelte);
     for (int p = 0; p < Slots; ++p)
         placeControl(p)->setVisible(m_places.contains(p));

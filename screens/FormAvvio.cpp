@@ -47,8 +47,8 @@ void FormAvvio::paintEvent(QPaintEvent *event)
     Screen::paintEvent(event);
     if (!m_painted) {
         m_painted = true;
-        // Queued, so that the window reaches the screen before the sound system is opened.
-        QTimer::singleShot(0, this, [this] { m.prepareVoices(); });
+        // Queued, so that the window reaches the screen before anything is read ahead.
+        QTimer::singleShot(0, this, [this] { m.startReadingAhead(); });
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/Screen.h"
 
 #include "core/Modulo1.h"
+#include "core/Platform.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -33,6 +34,7 @@ void Screen::fillScreen(QScreen *screen)
 {
     m_fills = true;
     m_scale = DesignScale::filling(screen->geometry().size(), QSize(ClientWidth, ClientHeight));
+    setProperty(DesignScaleProperty, m_scale.factor);
     setScreen(screen);
     setGeometry(screen->geometry());
     for (QWidget *c : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {

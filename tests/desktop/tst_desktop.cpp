@@ -5,15 +5,21 @@
 #include "desktop/ItalianTranslation.h"
 #include "desktop/SystemBell.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/TestProgram.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 #include <unistd.h>
 
@@ -34,15 +40,27 @@ private slots:
     {
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<bool>("yes");
-        QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true;
-        QTest::newRow("Tab to No, then Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false;
+        QTest::addColumn<qreal>("scale"); // of the window asked from: 2 fills the whiteboard
+        QTest::newRow("Enter takes the default") << QList<int>{Qt::Key_Return} << true << 1.0;
+        QTest::newRow("Tab to No, then Space")
+            << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false << 1.0;
+        QTest::newRow("asked from a window filling a whiteboard: twice the desktop's size")
+            << QList<int>{Qt::Key_Return} << true << 2.0;
     }
 
     void onlyAnAnswerEndsTheQuestion()
     {
         QFETCH(QList<int>, keys);
+        QFETCH(qreal, scale);
+        std::optional<TestRun> run; // the start screen filling the whiteboard of screens.json
+        if (scale > 1) {
+            QCursor::setPos(QGuiApplication::screens().at(1)->geometry().center());
+            run.emplace(numberedWords(8), QList<float>{}, TestRun::AsUsual, "--schermo-intero");
+        }
         DesktopPlatform platform;
         QString seen;
+        qreal fontScale = 0;
+        int cramped = 0; // the question over two lines, or buttons smaller than the scale's
         QTimer::singleShot(0, this, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
@@ -51,6 +69,12 @@ private slots:
             seen = box->windowTitle() + '|' + box->text() + '|'
                    + box->button(QMessageBox::Yes)->text().remove('&') + '|'
                    + box->button(QMessageBox::No)->text().remove('&');
+            const QLabel *label = box->findChild<QLabel *>("qt_msgbox_label");
+            fontScale = label->font().pointSizeF() / QApplication::font(box).pointSizeF();
+            cramped = QFontMetrics(label->font()).horizontalAdvance(box->text())
+                      > label->contentsRect().width(); // not on one line
+            for (QAbstractButton *b : box->buttons())  // a button of the desktop's, times the scale
+                cramped += b->height() < scale * QPushButton(b->text()).sizeHint().height();
             // None of the ways out that are not an answer closes it.
             QTest::keyClick(box, Qt::Key_Escape);
             box->close();
@@ -63,6 +87,8 @@ private slots:
         });
         QTEST(platform.askYesNo(QStringLiteral("Vuoi uscire dal programma?")), "yes");
         QCOMPARE(seen, QStringLiteral("Diveva PAROLE/IMMAGINI|Vuoi uscire dal programma?|Sì|No"));
+        QCOMPARE(fontScale, scale);
+        QCOMPARE(cramped, 0);
     }
 
     // The bell's rule on a clock of the test's: rings ("r", "r*N"), the clock moved on by a gap
