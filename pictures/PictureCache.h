@@ -1,18 +1,16 @@
 #pragma once
 
 #include "core/Platform.h"
+#include "core/ReadAhead.h"
 #include "pictures/DiskCache.h"
 #include "pictures/PictureDecoder.h"
 
 #include <QHash>
-#include <QThreadPool>
+#include <QThread>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 // The pictures read so far, held in memory at the sizes of their boxes (never at full size), and
 // the workers that read them ahead of the screens.
@@ -24,9 +22,6 @@
 // With a folder on disk, a picture missing in memory is looked for there before it is decoded,
 // and what is decoded is stored there for the next run. Past a cap on the memory the pictures
 // take, those used least recently are dropped from memory (the disk keeps them).
-//
-// The locking uses the standard mutex and condition variable, which the thread sanitizer sees
-// (Qt's own mutex is invisible to it unless Qt itself is built for it).
 class PictureCache {
 public:
     // Reads one file at several sizes; tests replace it to count or hold the reads.
@@ -70,68 +65,45 @@ public:
     void failAllocations(std::function<bool()> when);
 
     // Figures for tests and the benchmark.
-    int decodeCount() const { return m_decodes.load(); }
+    int decodeCount() const { return m_readAhead.decodeCount(); }
     int diskHits() const { return m_diskHits.load(); }
-    int waitingLoads() const;
-    int queuedCount() const;
+    int waitingLoads() const { return m_readAhead.waitingLoads(); }
+    int queuedCount() const { return m_readAhead.queuedCount(); }
     qsizetype heldBytes() const;
 
 private:
-    struct FileStamp {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
-        qint64 modified = 0; // ns
-        qint64 changed = 0;  // ns; any write or rename of the file moves it
-        bool operator==(const FileStamp &) const = default;
-    };
     struct Entry {
         FileStamp stamp;
         QString cause; // the file as stamped cannot be shown, for this reason
         QList<QSize> sizes;
         QList<QImage> images;
-        bool decoding = false;
         quint64 lastUse = 0;
         QImage find(QSize size) const;
     };
-    struct Job {
-        QString path;
-        QList<QSize> sizes;
-    };
 
-    static bool stampOf(const QString &path, FileStamp &stamp);
     QList<QSize> withKnownSizes(QSize first) const;
     bool isFresh(const QString &path, QSize size) const;
-    PictureSizes decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                            const FileStamp &stamp, QList<QSize> sizes,
-                            const QList<QSize> &diskOnly = {});
+    PictureSizes decodeInto(ReadAhead::Lock &lock, const QString &path, const FileStamp &stamp,
+                            QList<QSize> sizes, const QList<QSize> &diskOnly = {});
     QList<QImage> fromDisk(const QString &path, const FileStamp &stamp,
                            const QList<QSize> &sizes) const;
-    void runJob(std::unique_lock<std::mutex> &lock, const Job &job);
+    ReadAhead::Task readTask(const QString &path, const QList<QSize> &sizes);
     void dropLeastUsed(const QString &kept);
-    void startWorkers();
-    void drain();
 
-    const int m_threads;
     const Decoder m_decoder;
     const qsizetype m_memoryCap;
-    std::atomic<int> m_decodes{0};
     mutable std::atomic<int> m_diskHits{0};
     std::unique_ptr<DiskCache> m_disk;
     std::function<bool()> m_allocationFails;
 
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed; // an entry finished decoding, or a worker ended
+    // Under m_readAhead's lock:
     QHash<QString, Entry> m_entries;
     quint64 m_uses = 0;   // the clock of Entry::lastUse
     QList<QSize> m_sizes; // filled by every read
     // Asked for by the screens but not read ahead (the start screen's): the reading ahead stores
     // them on disk only, so that the next run's start screen finds them there.
     QList<QSize> m_loadSizes;
-    std::deque<Job> m_queue;
-    int m_running = 0; // workers started and not yet ended
-    int m_waiting = 0; // loads waiting for a worker's decode
-    bool m_stopping = false;
 
-    QThreadPool m_pool;
+    // Last: its workers use the members above, and it is destroyed first.
+    ReadAhead m_readAhead;
 };

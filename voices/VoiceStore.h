@@ -1,14 +1,11 @@
 #pragma once
 
+#include "core/ReadAhead.h"
 #include "voices/VoiceDecoder.h"
 
 #include <QHash>
-#include <QThreadPool>
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 
 // The voices decoded so far, held in memory as sound, and the workers that decode them ahead of
 // the questions that speak them.
@@ -19,7 +16,7 @@
 // awaited (tens of milliseconds), not decoded twice; one not yet reached is decoded at once in the
 // calling thread. Every use looks at the file: a voice replaced since it was decoded is decoded
 // again, and a removed one gives the cause a direct read gives. Failures are kept like voices, so a
-// damaged file is decoded once. Thread-safe; the workers are not Qt's global pool.
+// damaged file is decoded once. Thread-safe.
 class VoiceStore {
 public:
     // Decodes one file; tests replace it to count or hold the decodes.
@@ -48,43 +45,21 @@ public:
     void stop();
 
     // Figures for tests and the benchmark.
-    int decodeCount() const;
-    int waitingLoads() const;
-    int queuedCount() const;
+    int decodeCount() const { return m_readAhead.decodeCount(); }
+    int waitingLoads() const { return m_readAhead.waitingLoads(); }
+    int queuedCount() const { return m_readAhead.queuedCount(); }
     qsizetype heldBytes() const;
 
 private:
-    struct FileStamp {
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
-        qint64 modified = 0; // ns
-        qint64 changed = 0;  // ns; any write or rename of the file moves it
-        bool operator==(const FileStamp &) const = default;
-    };
     struct Entry {
         FileStamp stamp;
         Voice voice;
-        bool decoding = false;
     };
 
-    static bool stampOf(const QString &path, FileStamp &stamp);
-    Voice decodeInto(std::unique_lock<std::mutex> &lock, const QString &path,
-                     const FileStamp &stamp);
-    void startWorkers();
-    void drain();
+    Voice decodeInto(ReadAhead::Lock &lock, const QString &path, const FileStamp &stamp);
 
-    const int m_threads;
     const Decoder m_decoder;
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed; // a voice finished decoding, or a worker ended
-    QHash<QString, Entry> m_entries;
-    std::deque<QString> m_queue;
-    int m_decodes = 0;
-    int m_running = 0; // workers started and not yet ended
-    int m_waiting = 0; // voice() calls waiting for a worker's decode
-    bool m_stopping = false;
-
-    QThreadPool m_pool;
+    QHash<QString, Entry> m_entries; // under m_readAhead's lock
+    // Last: its workers use the members above, and it is destroyed first.
+    ReadAhead m_readAhead;
 };

@@ -275,42 +275,6 @@ private slots:
                  : picture   ? folder.voicePath(-picture)
                              : folder.path(listPart()),
                  found.isEmpty() ? found : dir.filePath(found));
-        const QList<QByteArray> ignored = picture == -3   ? QList<QByteArray>{"3.wav", "3.m4a"}
-                                          : picture == -4 ? QList<QByteArray>{"4.mp3"}
-                                                          : QList<QByteArray>();
-        QCOMPARE(folder.ignoredVoices(-picture), ignored);
-    }
-
-    void draws_data()
-    {
-        QTest::addColumn<int>("words"); // 0: a slot is drawn
-        QTest::addColumn<float>("r");
-        QTest::addColumn<int>("drawn");
-        const float belowOne = std::nextafter(1.0f, 0.0f);
-        QTest::addRow("word: zero") << 10 << 0.0f << 1;
-        QTest::addRow("word: highest r, 150 words") << 150 << belowOne << 150;
-        QTest::addRow("slot: a sixth") << 0 << 1.0f / 6.0f << 1;
-        QTest::addRow("slot: highest r") << 0 << belowOne << 5;
-    }
-
-    void draws()
-    {
-        QFETCH(int, words);
-        QFETCH(float, r);
-        ScriptedPlatform platform;
-        platform.randoms = {r, r};
-        TestProgram m(platform);
-        m.NumParole = qint16(words);
-        QTEST(words ? int(m.drawWordNumber()) : m.drawSlot(), "drawn");
-        QCOMPARE(platform.randomsTaken, 1);
-    }
-
-    void pathsInTheRoot()
-    {
-        // Joined without a doubled separator (other folders: see startUp).
-        TeacherFolder root(QStringLiteral("/"));
-        root.resolvePictures(7);
-        QCOMPARE(root.path(listPart()) + ' ' + root.shownPicturePath(7), "/lista.txt /jpg/7.jpg");
     }
 
     void startUp()
@@ -406,42 +370,6 @@ private slots:
             QCOMPARE(fatal, report.replace("{dir}", in.path()));
         }
         QCOMPARE(m.registry.loadedCount(), 0);
-    }
-
-    void listChangedUnderTheProgram_data()
-    {
-        QTest::addColumn<QStringList>("words"); // written as a save writes them, after start-up
-        QTest::addColumn<bool>("reported");
-        QTest::addRow("the same words written again") << numberedWords(8) << false;
-        QStringList reordered = numberedWords(8);
-        reordered.move(0, 7);
-        QTest::addRow("words reordered") << reordered << true;
-    }
-
-    void listChangedUnderTheProgram()
-    {
-        // A save renames a new list over the old one: it is told by the list's content, not by
-        // its time or inode, which a FAT stick does not keep.
-        QFETCH(QStringList, words);
-        QFETCH(bool, reported);
-        TestRun run(numberedWords(8));
-        QVERIFY(writeFile("nuova.txt", words.join("\r\n").toUtf8() + "\r\n"));
-        QVERIFY(QFile::remove("lista.txt") && QFile::rename("nuova.txt", "lista.txt"));
-        PictureBox box(nullptr);
-        box.resize(121, 129);
-        QString report;
-        try {
-            loadPicture(run.m, box, 1); // the next question's picture
-        } catch (const QString &fatal) {
-            report = fatal;
-        }
-        QCOMPARE(report, reported ? "La cartella è cambiata mentre il programma era aperto: per "
-                                    "usarla va riaperta.\n\nFile: "
-                                        + run.folder.path()
-                                        + "/lista.txt\nCausa: l'elenco delle parole non è più "
-                                          "quello letto all'avvio (la cartella è stata salvata di "
-                                          "nuovo?)."
-                                  : QString());
     }
 
     void theTargetLoadsBeforeTheScreenGoes()

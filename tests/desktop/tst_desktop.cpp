@@ -91,16 +91,6 @@ private slots:
         QCOMPARE(cramped, 0);
     }
 
-    void soundFor()
-    {
-        // X11 rings even without libcanberra; Wayland needs it; no one hears a display in memory.
-        using S = SystemBell::Sound;
-        QCOMPARE(SystemBell::soundFor("xcb", false), S::WindowSystem);
-        QCOMPARE(SystemBell::soundFor("wayland", true), S::SoundTheme);
-        QCOMPARE(SystemBell::soundFor("wayland", false), S::Silence);
-        QCOMPARE(SystemBell::soundFor("offscreen", true), S::Silence);
-    }
-
     // The bell's rule on a clock of the test's: rings ("r", "r*N"), the clock moved on by a gap
     // ("+"), the sounds made by then ("=N", waited for as the bell's timer runs in real time).
     void bell_data()
@@ -131,28 +121,6 @@ private slots:
         QCOMPARE(bell.waiting(), 0); // so nothing more sounds
         for (qsizetype i = 1; i < at.size(); ++i)
             QVERIFY(at[i] - at[i - 1] >= 100ms);
-    }
-
-    void themeSound()
-    {
-        // Data folders a to d: the most specific name wins over an earlier folder, the first
-        // folder over a later one, and a disabled sound stops the search.
-        QTemporaryDir root;
-        const QString t = "/sounds/freedesktop/stereo/", exact = "b" + t + "bell-window-system";
-        for (const QString &f : {"a" + t + "bell.oga", exact + ".oga",
-                                 "c" + t + "bell-window-system.disabled", "d" + t + "bell.ogg"})
-            QVERIFY(QDir(root.path()).mkpath(f.section('/', 0, -2))
-                    && QFile(root.filePath(f)).open(QIODevice::WriteOnly));
-        const auto found = [&](const QString &folders) {
-            QStringList dirs;
-            for (const QChar c : folders)
-                dirs << root.filePath(c);
-            return findThemeSound(dirs, "freedesktop", "bell-window-system")
-                .remove(root.path() + '/');
-        };
-        QCOMPARE(found("ab"), exact + ".oga");
-        QCOMPARE(found("da"), "d" + t + "bell.ogg");
-        QCOMPARE(found("cb"), QString());
     }
 
     void canberra()

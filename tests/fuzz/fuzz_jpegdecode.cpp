@@ -3,24 +3,11 @@
 // either gives an image at the size the header and the scale call for, or a cause, never both.
 
 #include "pictures/JpegDecoder.h"
+#include "tests/fuzz/Require.h"
 
 #include <QBuffer>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-void require(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

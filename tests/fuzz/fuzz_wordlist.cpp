@@ -3,21 +3,12 @@
 // there is no quote to change the rules, the number of fields an independent count gives.
 
 #include "core/WordList.h"
+#include "tests/fuzz/Require.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
-
-void require(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "property broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // Fields of bytes without quotes: one per terminator (CR LF counting once), and one more for the
 // text after the last terminator, if any.

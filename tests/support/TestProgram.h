@@ -38,7 +38,6 @@ public:
         return findPictureProblems(paths);
     }
     void preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes) override;
-    void prepareVoices(const QStringList &) override {}
     // A voice that would be heard is logged by its file's number.
     void speak(const QString &path) override;
     // The real decoder: a damaged voice is silent.
