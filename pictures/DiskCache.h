@@ -13,12 +13,12 @@
 // every lesson starts and reads ahead without decoding its photos again.
 //
 // An entry is named by a hash of its key and holds a header (magic, format version, the key
-// itself, size, pixel format, payload length, CRC-32) and the raw pixels. A read checks all of it:
-// a damaged, foreign or older entry reads as missing and is overwritten by the next write. Writes
-// go to a temporary file renamed into place, so a reader or a second copy of the program sees the
-// old entry or the new one, never half of one. Past the size cap, the entries used least recently
-// are dropped (a hit renews an entry's time). Every failure of the folder (read-only, full,
-// missing) makes the entry a miss: it costs speed, never an error. Thread-safe.
+// itself, size, pixel format, payload length, a 64-bit XXH3 hash) and the raw pixels. A read checks
+// all of it: a damaged, foreign or older entry reads as missing and is overwritten by the next
+// write. Writes go to a temporary file renamed into place, so a reader or a second copy of the
+// program sees the old entry or the new one, never half of one. Past the size cap, the entries used
+// least recently are dropped (a hit renews an entry's time). Every failure of the folder
+// (read-only, full, missing) makes the entry a miss: it costs speed, never an error. Thread-safe.
 //
 // The folder and its parent ("diveva/immagini") are the program's own: made 0700 when missing,
 // and used only when both are real folders of this user that no one else can write, so that no
@@ -39,7 +39,7 @@ public:
         QSize pixelSize;
     };
 
-    static constexpr quint32 FormatVersion = 1;
+    static constexpr quint32 FormatVersion = 2;
     // A folder of 150 photos takes 37 MB at the design's size, about 850 MB with windows that
     // fill a 4K screen (the start screen's box included): one such folder fits.
     static constexpr qint64 DefaultCapBytes = 1024LL * 1024 * 1024;

@@ -2,13 +2,13 @@
 # help2man makes the manual pages from the programs' --help, which Qt's Italian texts
 # (qt6-translations-l10n) complete.
 BUILD_PACKAGES="cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
-    fonts-liberation2 pkg-config libheif-dev zlib1g-dev
+    fonts-liberation2 pkg-config libheif-dev libxxhash-dev
     qt6-multimedia-dev libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
     libopusenc-dev libebur128-dev libespeak-ng-dev help2man qt6-translations-l10n"
 # The voices: GStreamer's plugins read WAV and Ogg (base), MP3 and MP4 (good), AAC (libav);
 # eSpeak NG's Italian voice makes the editor's synthetic voices.
 RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-liberation2 qt6-translations-l10n
-    libheif1 libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    libheif1 libxxhash0 libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     gstreamer1.0-libav libopusenc0 libebur128-1 libespeak-ng1 espeak-ng-data"
 # dbus-daemon: dbus-run-session, a session bus of the end-to-end tests' own. lintian: the
 # Debian package's checks.
