@@ -81,7 +81,6 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     flushDeletes();
     platform.beeps = 0;
     platform.events.clear();
-    platform.randomsTaken = 0;
     platform.loads = 0;
 }
 
@@ -113,7 +112,6 @@ int TestFolder::pictureNumberOf(const QImage &image)
 
 float ScriptedPlatform::nextRandom()
 {
-    ++randomsTaken;
     if (!randoms.isEmpty())
         return randoms.takeFirst();
     return float(m_fallback() >> 8) * (1.0f / 16777216.0f);
