@@ -66,7 +66,6 @@ void TestScreens::design_data()
     row(FormTrova, "Command1", {520, 392, 81, 33}, "Torna al menù", nullptr);
     row(FormTrova, "cmdAzzera", {240, 32, 153, 49}, "AzzeraPunteggio", "Arial 12 bold");
     row(FormTrova, "IconaSi", {472, 24, 65, 65}, "", nullptr);
-    row(FormTrova, "IconaNo", {472, 24, 65, 65}, "", nullptr);
     row(FormTrova, "Image1", {8, 128, 153, 161});
     for (int i = 0; i < 6; ++i)
         row(FormTrova, QStringLiteral("Label1_%1").arg(i),
@@ -145,8 +144,8 @@ void TestScreens::design()
 
 void TestScreens::navigation_data()
 {
-    // The action: [words in the list:] a control clicked, "window" clicked, keys or a
-    // double-click whose first click changes the screen [, the answer]. What follows: shown after |
+    // The action: [words in the list:] a control clicked, "window" clicked or keys [, the
+    // answer]. What follows: shown after |
     // shown at each beep | questions and messages | end status | windows left.
     QTest::addColumn<Step>("step");
     const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
@@ -155,8 +154,6 @@ void TestScreens::navigation_data()
             << Step{int(from), action, QString::fromUtf8(expected), settings};
     };
     row(FormAvvio, "window", "FormMenu |  |  | -1 | 1");
-    // The menu opens at the first click on a picture; the pair's second lands on its button.
-    row(FormAvvio, "double-click from Image1_0 to Command2", "FormMenu |  |  | -1 | 1");
     // The beep comes once the exercise shows and the menu is gone.
     row(FormMenu, "Command2", "FormTrova | FormTrova |  | -1 | 1");
     row(FormMenu, "Command4", "FormTrova2 | FormTrova2 |  | -1 | 1");
@@ -193,16 +190,7 @@ void TestScreens::navigation()
     action = action.section(',', 0, 0);
     QStringList atBeeps;
     run.platform.onBeep = [&] { atBeeps << showing(run); };
-    if (action.startsWith("double-click")) {
-        QWidget *first = w->findChild<QWidget *>(action.section(' ', 2, 2));
-        QTest::mouseClick(first, Qt::LeftButton);
-        const QPoint at = first->mapTo(w, first->rect().center());
-        Screen *now = run.m.registry.loaded(FormMenu);
-        QWidget *second = now->childAt(at);
-        QCOMPARE(second->objectName(), action.section(' ', 4, 4));
-        QTest::mouseDClick(second, Qt::LeftButton, {}, second->mapFrom(now, at));
-        QTest::mouseRelease(second, Qt::LeftButton, {}, second->mapFrom(now, at));
-    } else if (QWidget *c = w->findChild<QWidget *>(action))
+    if (QWidget *c = w->findChild<QWidget *>(action))
         QTest::mouseClick(c, Qt::LeftButton);
     else if (action == "window")
         QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(300, 400));
