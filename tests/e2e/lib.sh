@@ -68,8 +68,6 @@ wait_exit() {
 # wait_window REGEX: prints the id of the visible window whose title matches.
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep .; }
 wait_window() { within 60 visible "$1" || fail "no window titled /$1/ within 60 s"; }
-hidden() { ! visible "$1" >/dev/null; }
-wait_no_window() { within 60 hidden "$1" || fail "window /$1/ still open after 60 s"; }
 
 # click WID X Y: a left click at client coordinates of the window, once it is on screen.
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
