@@ -160,37 +160,6 @@ private slots:
         QVERIFY(parseSettings(saved).settings == settings);
     }
 
-    void enoughWords_data()
-    {
-        QTest::addColumn<QStringList>("words");
-        QTest::addColumn<QByteArray>("pairs");
-        QTest::addColumn<QString>("message"); // empty when the exercises open
-        const QStringList alike{"città", "Città", "cane", "sole", "luna", "casa"};
-        const QString list = "L'elenco delle parole (lista.txt)";
-        QTest::addRow("as written, six entries") << alike << QByteArray() << QString();
-        QTest::addRow("in capitals, two alike")
-            << alike << QByteArray("scrittura=maiuscolo")
-            << list
-                   + ", scritto in maiuscolo, contiene solo 5 parole diverse: per gli esercizi ne "
-                     "servono almeno sei.";
-        QTest::addRow("four choices, three words")
-            << alike.mid(3) << QByteArray("scelte=4")
-            << list + " contiene solo 3 parole: per gli esercizi ne servono almeno quattro.";
-    }
-
-    void enoughWords()
-    {
-        QFETCH(QStringList, words);
-        QFETCH(QByteArray, pairs);
-        ScriptedPlatform platform;
-        TestProgram m(platform);
-        m.listFile = "lista.txt";
-        m.settings = settingsOf(pairs);
-        for (const QString &w : words)
-            m.Parole.at(std::size_t(++m.NumParole)) = w;
-        QTEST(m.exercisesPossible() ? QString() : m.tooFewWordsMessage(), "message");
-    }
-
     void files_data()
     {
         QTest::addColumn<QString>("kind");

@@ -144,8 +144,8 @@ void TestScreens::design()
 
 void TestScreens::navigation_data()
 {
-    // The action: [words in the list:] a control clicked, "window" clicked or keys [, the
-    // answer]. What follows: shown after |
+    // The action: [the number of words in the list, or the words:] a control clicked, "window"
+    // clicked or keys [, the answer]. What follows: shown after |
     // shown at each beep | questions and messages | end status | windows left.
     QTest::addColumn<Step>("step");
     const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
@@ -167,21 +167,34 @@ void TestScreens::navigation_data()
     row(FormTrova, "Tab Tab Tab Space", "FormTrova | FormTrova, FormTrova |  | -1 | 1");
     row(FormTrova, "Command1, Yes", "FormMenu |  | Vuoi tornare al menù? | -1 | 1");
     row(FormTrova2, "Tab Tab Tab Tab Return, Yes", "FormMenu |  | Vuoi tornare al menù? | -1 | 1");
-    // Fewer than six words: a message names the list as found, and the menu stays.
+    // Fewer than six words, or than the choices: a message names the list as found, and the menu
+    // stays.
     const QByteArray m0 = "FormMenu |  | L'elenco delle parole (";
     const char *const m1 = ": per gli esercizi ne servono almeno sei. | -1 | 1";
     row(FormMenu, "0 words: Command2", m0 + "lista.txt) non contiene nessuna parola" + m1);
     row(FormMenu, "1 words: Command4", m0 + "lista.txt) contiene una sola parola" + m1);
     row(FormMenu, "5 words in LISTA.TXT: Command2", m0 + "LISTA.TXT) contiene solo 5 parole" + m1);
+    row(FormMenu, "3 words: Command4",
+        "FormMenu |  | L'elenco delle parole (lista.txt) contiene "
+        "solo 3 parole: per gli esercizi ne servono almeno quattro. | -1 | 1",
+        "[esercizi]\nscelte=4");
+    // Six words as written, five in capitals.
+    row(FormMenu, "città Città cane sole luna casa: Command4",
+        "FormTrova2 | FormTrova2 |  | -1 | 1");
+    row(FormMenu, "città Città cane sole luna casa: Command2",
+        m0 + "lista.txt), scritto in maiuscolo, contiene solo 5 parole diverse" + m1,
+        "[esercizi]\nscrittura=maiuscolo");
 }
 
 void TestScreens::navigation()
 {
     QFETCH(Step, step);
     auto [from, action, expected, settings] = step;
-    const int words = action.contains(':') ? action.section(' ', 0, 0).toInt() : 8;
-    TestRun run(numberedWords(words), {},
-                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
+    const QString list = action.contains(": ") ? action.section(": ", 0, 0) : "8 words";
+    bool counted = false;
+    const int count = list.section(' ', 0, 0).toInt(&counted);
+    TestRun run(counted ? numberedWords(count) : list.split(' '), {},
+                list.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
     action = action.section(": ", -1);
     if (from)
         run.open(ScreenId(from));
