@@ -17,12 +17,6 @@ struct Session : TestRun {
                      const QStringList &voices = {})
         : TestRun(words, {}, AsUsual, settings, voices)
     {
-        // Every paint of the word asked in word to picture, among the beeps and the voices.
-        paints.install([this](QObject *o) {
-            if (o->objectName() == "Label1" && qobject_cast<FormTrova2 *>(o->parent())
-                && platform.events.value(platform.events.size() - 1) != "paint")
-                platform.events << "paint";
-        });
     }
     // What was heard, with the paints of the word asked: once it stops changing, a paint at the
     // end (the window repainted) is not counted.
@@ -84,20 +78,19 @@ struct Session : TestRun {
                  s.IconaSi->isHidden() ? "" : "si", s.IconaNo->isHidden() ? "" : "no");
     }
     ScreenId id = ScreenId::FormTrova;
+    // Every paint of the word asked in word to picture, logged among the beeps and the voices.
     struct PaintWatch : QObject {
-        std::function<void(QObject *)> seen;
-        void install(std::function<void(QObject *)> f)
-        {
-            seen = std::move(f);
-            qApp->installEventFilter(this);
-        }
+        explicit PaintWatch(QStringList &e) : events(e) { qApp->installEventFilter(this); }
+        QStringList &events;
         bool eventFilter(QObject *o, QEvent *e) override
         {
-            if (e->type() == QEvent::Paint)
-                seen(o);
+            if (e->type() == QEvent::Paint && o->objectName() == "Label1"
+                && qobject_cast<FormTrova2 *>(o->parent())
+                && events.value(events.size() - 1) != "paint")
+                events << "paint";
             return false;
         }
-    } paints;
+    } paints{platform.events};
 };
 
 } // namespace
