@@ -53,7 +53,6 @@ private slots:
         row("empty file", "", {});
         row("CR LF, LF and CR, last line open", "mela\r\ngatto\npane\rsale",
             mgp + QStringList{"sale"});
-        row("one line end only", "\r\n", {""});
         row("comma splits, comma at the end adds nothing", "mela,gatto\r\npane,", mgp);
         row("empty line and empty field take a number", "mela\r\n\r\ngatto,,pane",
             {"mela", "", "gatto", "", "pane"});
@@ -218,7 +217,6 @@ private slots:
         QTest::addColumn<QString>("found");
         QTest::addRow("list in capitals") << 0 << "LISTA.TXT";
         QTest::addRow("folder and picture in capitals") << 7 << "JPG/7.JPG";
-        QTest::addRow("folder in capitals only") << 8 << "JPG/8.jpg";
         QTest::addRow("the exact name wins") << 9 << "JPG/9.jpg";
         QTest::addRow("missing stays as asked, in the folder found") << 10 << "JPG/10.jpg";
         QTest::addRow("voice: ogg before wav and m4a, in any case") << -3 << "VOCE/3.OGG";
@@ -233,9 +231,9 @@ private slots:
         QTemporaryDir dir;
         QDir(dir.path()).mkdir(QStringLiteral("JPG"));
         QDir(dir.path()).mkdir(QStringLiteral("VOCE"));
-        for (const char *name : {"LISTA.TXT", "JPG/7.JPG", "JPG/8.jpg", "JPG/9.JPG", "JPG/9.jpg",
-                                 "VOCE/3.m4a", "VOCE/3.wav", "VOCE/3.OGG", "VOCE/4.mp3",
-                                 "VOCE/4.opus", "VOCE/5.txt", "VOCE/05.ogg", "VOCE/11.ogg"})
+        for (const char *name : {"LISTA.TXT", "JPG/7.JPG", "JPG/9.JPG", "JPG/9.jpg", "VOCE/3.m4a",
+                                 "VOCE/3.wav", "VOCE/3.OGG", "VOCE/4.mp3", "VOCE/4.opus",
+                                 "VOCE/5.txt", "VOCE/05.ogg", "VOCE/11.ogg"})
             QFile(dir.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
         TeacherFolder folder(dir.path());
         folder.resolveParts();

