@@ -31,14 +31,12 @@ start_display() {
     rm -f "$number"
 }
 stop_display() {
-    local left
+    local left p
     left=$(marked)
     [ -n "$left" ] && kill $left 2>/dev/null && within 5 unmarked
     # A program the test started itself and has not ended (a failure) ends before the display:
     # one that loses its display while its threads work may never end.
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "${BELLS_PID:-}" ] && kill "$BELLS_PID" 2>/dev/null
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    for p in "${APP_PID:-}" "${BELLS_PID:-}" "${XVFB_PID:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null; done
     wait 2>/dev/null || true
 }
 

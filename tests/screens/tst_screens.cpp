@@ -154,7 +154,6 @@ void TestScreens::navigation_data()
     row(FormAvvio, "window", "FormMenu |  |  | -1 | 1");
     // The beep comes once the exercise shows and the menu is gone.
     row(FormMenu, "Command2", "FormTrova | FormTrova |  | -1 | 1");
-    row(FormMenu, "Command4", "FormTrova2 | FormTrova2 |  | -1 | 1");
     row(FormMenu, "Command4, without the beep", "FormTrova2 |  |  | -1 | 1",
         "[esercizi]\nsegnale-acustico=no");
     const char *exit = "FormMenu |  | Vuoi uscire dal programma? | ";

@@ -69,11 +69,9 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     if (id == ScreenId::FormMenu) {
         QTest::mouseClick(screen<FormAvvio>(ScreenId::FormAvvio)->Label1, Qt::LeftButton);
     } else {
-        auto *menu = screen<FormMenu>(ScreenId::FormMenu);
-        if (!menu) {
+        if (!screen<FormMenu>(ScreenId::FormMenu))
             open(ScreenId::FormMenu);
-            menu = screen<FormMenu>(ScreenId::FormMenu);
-        }
+        auto *menu = screen<FormMenu>(ScreenId::FormMenu);
         platform.randoms = randoms;
         QTest::mouseClick(id == ScreenId::FormTrova ? menu->Command2 : menu->Command4,
                           Qt::LeftButton);
