@@ -55,7 +55,6 @@ avvio=$(wait_window 'realizzato dal gruppo')
 pid=$(xdotool getwindowpid "$avvio")
 click "$avvio" 300 420                        # bare window, below the pictures
 menu=$(wait_window '^Divevare parole/immagini$')
-bells 0 "the start screen and the menu"
 
 # Picture to word, answered with the keys 1 to 6 and with the mouse.
 click "$menu" 340 224                         # Command2

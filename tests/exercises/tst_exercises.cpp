@@ -147,7 +147,6 @@ void TestExercises::answers_data()
         "[ 32767][ 32767] no | 32767/32766 32767/32766 32767/32767 32767/32767 | 2");
     // The word asked is word 1, in the slot the key should answer.
     row("key 6 is slot 5", FormTrova2, "key:6", "[ 1][0] si | 1/0 | 1", {0.0f, 0.95f});
-    row("keypad 4 is slot 3", FormTrova, "key:Num+4", "[ 1][0] si | 1/0 | 1", {0.0f, 0.55f});
     row("key 7 does nothing", FormTrova, "key:7", none);
     row("Ctrl+1 does nothing", FormTrova, "key:Ctrl+1", none);
     // Words 1 and 3 are both "mela": word 1 is asked in slot 0, word 3 lies in slot 1.

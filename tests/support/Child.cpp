@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QThreadPool>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -35,10 +34,9 @@ ChildResult inChild(const std::function<QByteArray()> &body, int limitSeconds)
     }
     ::close(pipe[1]);
     ChildResult result;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
-        result.output.append(buffer, qMax<ssize_t>(n, 0));
-    ::close(pipe[0]);
+    QFile output;
+    output.open(pipe[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    result.output = output.readAll();
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
         result.failure = QStringLiteral("no child");
