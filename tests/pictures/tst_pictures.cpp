@@ -7,7 +7,6 @@
 #include "pictures/PictureCache.h"
 #include "pictures/PictureDecoder.h"
 #include "pictures/PictureHeader.h"
-#include "tests/support/Child.h"
 #include "tests/support/TestPictures.h"
 #include "tests/support/TestProgram.h"
 #include "ui/PictureBox.h"
