@@ -142,8 +142,9 @@ void TestScreens::design()
 void TestScreens::navigation_data()
 {
     // The action: [the number of words in the list, or the words:] a control clicked, "window"
-    // clicked or keys [, the answer]. What follows: shown after |
-    // shown at each beep | questions and messages | end status | windows left.
+    // clicked, keys or a double-click whose first click changes the screen [, the answer]. What
+    // follows: shown after | shown at each beep | questions and messages | end status | windows
+    // left.
     QTest::addColumn<Step>("step");
     const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
                         const QByteArray &settings = {}) {
@@ -151,6 +152,8 @@ void TestScreens::navigation_data()
             << Step{int(from), action, QString::fromUtf8(expected), settings};
     };
     row(FormAvvio, "window", "FormMenu |  |  | -1 | 1");
+    // The menu opens at the first click on a picture; the pair's second lands on its button.
+    row(FormAvvio, "double-click from Image1_0 to Command2", "FormMenu |  |  | -1 | 1");
     // The beep comes once the exercise shows and the menu is gone.
     row(FormMenu, "Command2", "FormTrova | FormTrova |  | -1 | 1");
     row(FormMenu, "Command4, without the beep", "FormTrova2 |  |  | -1 | 1",
@@ -199,7 +202,16 @@ void TestScreens::navigation()
     action = action.section(',', 0, 0);
     QStringList atBeeps;
     run.platform.onBeep = [&] { atBeeps << showing(run); };
-    if (QWidget *c = w->findChild<QWidget *>(action))
+    if (action.startsWith("double-click")) {
+        QWidget *first = w->findChild<QWidget *>(action.section(' ', 2, 2));
+        QTest::mouseClick(first, Qt::LeftButton);
+        const QPoint at = first->mapTo(w, first->rect().center());
+        Screen *now = run.m.registry.loaded(FormMenu);
+        QWidget *second = now->childAt(at);
+        QCOMPARE(second->objectName(), action.section(' ', 4, 4));
+        QTest::mouseDClick(second, Qt::LeftButton, {}, second->mapFrom(now, at));
+        QTest::mouseRelease(second, Qt::LeftButton, {}, second->mapFrom(now, at));
+    } else if (QWidget *c = w->findChild<QWidget *>(action))
         QTest::mouseClick(c, Qt::LeftButton);
     else if (action == "window")
         QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(300, 400));
