@@ -7,7 +7,6 @@
 
 #include <QColor>
 #include <QCoreApplication>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <functional>
