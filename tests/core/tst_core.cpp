@@ -149,6 +149,21 @@ private slots:
         QVERIFY(parseSettings(saved).settings == settings);
     }
 
+    void wordsAlikeInCapitals()
+    {
+        // Read alike once in capitals, città and Città count once: five words, too few. Checked
+        // here rather than through the menu, which would otherwise open a question it cannot fill.
+        ScriptedPlatform platform;
+        TestProgram m(platform);
+        m.listFile = "lista.txt";
+        m.settings.scrittura = Settings::Scrittura::Maiuscolo;
+        for (const char *w : {"città", "Città", "cane", "sole", "luna", "casa"})
+            m.Parole.at(std::size_t(++m.NumParole)) = w;
+        QCOMPARE(m.exercisesPossible() ? QString() : m.tooFewWordsMessage(),
+                 "L'elenco delle parole (lista.txt), scritto in maiuscolo, contiene solo 5 parole "
+                 "diverse: per gli esercizi ne servono almeno sei.");
+    }
+
     void files_data()
     {
         QTest::addColumn<QString>("kind");

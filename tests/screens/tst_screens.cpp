@@ -141,8 +141,8 @@ void TestScreens::design()
 
 void TestScreens::navigation_data()
 {
-    // The action: [the number of words in the list, or the words:] a control clicked, "window"
-    // clicked, keys or a double-click whose first click changes the screen [, the answer]. What
+    // The action: [words in the list:] a control clicked, "window" clicked, keys or a
+    // double-click whose first click changes the screen [, the answer]. What
     // follows: shown after | shown at each beep | questions and messages | end status | windows
     // left.
     QTest::addColumn<Step>("step");
@@ -177,23 +177,15 @@ void TestScreens::navigation_data()
         "FormMenu |  | L'elenco delle parole (lista.txt) contiene "
         "solo 3 parole: per gli esercizi ne servono almeno quattro. | -1 | 1",
         "[esercizi]\nscelte=4");
-    // Six words as written, five in capitals.
-    row(FormMenu, "città Città cane sole luna casa: Command4",
-        "FormTrova2 | FormTrova2 |  | -1 | 1");
-    row(FormMenu, "città Città cane sole luna casa: Command2",
-        m0 + "lista.txt), scritto in maiuscolo, contiene solo 5 parole diverse" + m1,
-        "[esercizi]\nscrittura=maiuscolo");
 }
 
 void TestScreens::navigation()
 {
     QFETCH(Step, step);
     auto [from, action, expected, settings] = step;
-    const QString list = action.contains(": ") ? action.section(": ", 0, 0) : "8 words";
-    bool counted = false;
-    const int count = list.section(' ', 0, 0).toInt(&counted);
-    TestRun run(counted ? numberedWords(count) : list.split(' '), {},
-                list.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
+    const int words = action.contains(':') ? action.section(' ', 0, 0).toInt() : 8;
+    TestRun run(numberedWords(words), {},
+                action.contains("LISTA") ? TestRun::WindowsNames : TestRun::AsUsual, settings);
     action = action.section(": ", -1);
     if (from)
         run.open(ScreenId(from));
