@@ -256,15 +256,6 @@ QString TeacherFolder::shownPicturePath(int n) const
     return joined(m_shown, QFile::decodeName(m_picturesFolder + '/' + m_pictureNames[n - 1]));
 }
 
-QList<QByteArray> TeacherFolder::otherPictureEntries(int count) const
-{
-    const UniqueFd folder = openFolderAt(fd(), partName(picturesPart()));
-    QList<QByteArray> names = folder ? folderNames(folder.get()) : QList<QByteArray>();
-    for (const QByteArray &owned : ownedEntries(names, picturesPart(), count))
-        names.removeOne(owned);
-    return names;
-}
-
 void TeacherFolder::resolveVoices(int count)
 {
     m_voicesFolder = partName(voicesPart());
@@ -307,11 +298,11 @@ QList<QByteArray> TeacherFolder::ignoredVoices(int n) const
     return n < 1 || n > m_voiceNames.size() ? QList<QByteArray>() : m_voiceNames[n - 1].mid(1);
 }
 
-QList<QByteArray> TeacherFolder::otherVoiceEntries(int count) const
+QList<QByteArray> TeacherFolder::otherEntries(const FolderPart &part, int count) const
 {
-    const UniqueFd folder = openFolderAt(fd(), partName(voicesPart()));
+    const UniqueFd folder = openFolderAt(fd(), partName(part));
     QList<QByteArray> names = folder ? folderNames(folder.get()) : QList<QByteArray>();
-    for (const QByteArray &owned : ownedEntries(names, voicesPart(), count))
+    for (const QByteArray &owned : ownedEntries(names, part, count))
         names.removeOne(owned);
     return names;
 }

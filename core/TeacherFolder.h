@@ -102,8 +102,6 @@ public:
     void resolvePictures(int count);
     QString picturePath(int n) const; // empty for a number not resolved
     QString shownPicturePath(int n) const;
-    // The entries of the pictures' folder other than pictures 1..count.
-    QList<QByteArray> otherPictureEntries(int count) const;
 
     // Finds the voices of words 1..count with one listing of their folder.
     void resolveVoices(int count);
@@ -111,8 +109,8 @@ public:
     QString shownVoicePath(int n) const;
     // The other files that would give word n a voice ("3.m4a" beside "3.ogg"), not heard.
     QList<QByteArray> ignoredVoices(int n) const;
-    // The entries of the voices' folder that are no voice of words 1..count.
-    QList<QByteArray> otherVoiceEntries(int count) const;
+    // The entries of a part's folder (pictures, voices) other than the files of words 1..count.
+    QList<QByteArray> otherEntries(const FolderPart &part, int count) const;
 
     // Reads the list, keeping what it held for listChanged.
     FileContents readList();

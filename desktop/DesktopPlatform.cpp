@@ -124,13 +124,34 @@ protected:
     void closeEvent(QCloseEvent *event) override { event->ignore(); }
 };
 
-// The cache whose workers are reading ahead, while its platform lives.
-std::atomic<PictureCache *> readingAhead{nullptr};
+// The stores whose workers are reading ahead, while their platform lives.
+std::atomic<PictureCache *> picturesReadAhead{nullptr};
+std::atomic<VoiceStore *> voicesReadAhead{nullptr};
 
 void stopReadingAhead()
 {
-    if (PictureCache *cache = readingAhead.exchange(nullptr))
+    if (PictureCache *cache = picturesReadAhead.exchange(nullptr))
         cache->stop();
+    if (VoiceStore *store = voicesReadAhead.exchange(nullptr))
+        store->stop();
+}
+
+// The program may end through exit() while the workers read: Qt's X11 plugin calls it when the
+// display goes away. exit() then destroys the static objects the workers use (the decoding
+// budget, Qt's thread pool, the image plugins' index) in the reverse order of their making, and
+// runs the handlers given to atexit among them in the same order. So those objects are made
+// first, if the start screen (whose pictures may all have come from the disk) did not make them,
+// and the handler that stops the workers is registered after them: it runs before any of them is
+// destroyed.
+void stopReadingAheadAtExit()
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        DecodeBudget::shared();
+        QThreadPool::globalInstance();
+        QImageReader::supportedImageFormats();
+        std::atexit(stopReadingAhead);
+    });
 }
 
 } // namespace
@@ -196,31 +217,24 @@ QList<PictureProblem> DesktopPlatform::checkPictures(const QStringList &paths)
     return findPictureProblems(paths);
 }
 
-DesktopPlatform::~DesktopPlatform() { readingAhead = nullptr; }
+DesktopPlatform::~DesktopPlatform()
+{
+    picturesReadAhead = nullptr;
+    voicesReadAhead = nullptr;
+}
 
 void DesktopPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
 {
-    // The program may end through exit() while the workers read: Qt's X11 plugin calls it when
-    // the display goes away. exit() then destroys the static objects the workers use (the
-    // decoding budget, Qt's thread pool, the image plugins' index) in the reverse order of their
-    // making, and runs the handlers given to atexit among them in the same order. So those
-    // objects are made first, if the start screen (whose pictures may all have come from the
-    // disk) did not make them, and the handler that stops the workers is registered after them:
-    // it runs before any of them is destroyed.
-    static std::once_flag registered;
-    std::call_once(registered, [] {
-        DecodeBudget::shared();
-        QThreadPool::globalInstance();
-        QImageReader::supportedImageFormats();
-        std::atexit(stopReadingAhead);
-    });
-    readingAhead = &m_pictures;
+    stopReadingAheadAtExit();
+    picturesReadAhead = &m_pictures;
     m_pictures.warmUp(paths, pixelSizes);
 }
 
 void DesktopPlatform::prepareVoices(const QStringList &paths)
 {
     m_player.open();
+    stopReadingAheadAtExit();
+    voicesReadAhead = &m_voices;
     m_voices.readAhead(paths);
 }
 

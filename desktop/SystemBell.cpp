@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-SystemBell::Sound SystemBell::soundFor(const QString &platformName, bool soundThemeAvailable)
+namespace {
+
+// The sound for a Qt platform plugin, given whether the sound theme can be played.
+SystemBell::Sound soundFor(const QString &platformName, bool soundThemeAvailable)
 {
+    using Sound = SystemBell::Sound;
     if (platformName == QLatin1String("xcb"))
         return Sound::WindowSystem;
     // No one is there to hear a window system that draws into memory.
@@ -14,6 +18,8 @@ SystemBell::Sound SystemBell::soundFor(const QString &platformName, bool soundTh
         return Sound::Silence;
     return soundThemeAvailable ? Sound::SoundTheme : Sound::Silence;
 }
+
+} // namespace
 
 SystemBell::SystemBell()
 {

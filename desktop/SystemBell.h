@@ -24,9 +24,6 @@ public:
     // The time the gaps are measured in: the steady clock's, or a test's.
     using Clock = std::function<std::chrono::nanoseconds()>;
 
-    // The sound for a Qt platform plugin, given whether the sound theme can be played.
-    static Sound soundFor(const QString &platformName, bool soundThemeAvailable);
-
     // The bell of the running application's window system.
     SystemBell();
     // A bell that sounds through the given function (the tests count the calls), its gaps

@@ -312,6 +312,25 @@ void EditorWindow::setSaving(bool saving)
     updateState();
 }
 
+template <typename T>
+QFuture<T> EditorWindow::waitFor(const QString &label, int total, QFuture<T> work)
+{
+    QProgressDialog progress(label, QString(), 0, total, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    QFutureWatcher<T> watcher;
+    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
+            &QProgressDialog::setValue);
+    QEventLoop waiting;
+    connect(&watcher, &QFutureWatcherBase::finished, &waiting, &QEventLoop::quit);
+    setSaving(true);
+    watcher.setFuture(work);
+    waiting.exec();
+    setSaving(false);
+    progress.reset();
+    return work;
+}
+
 int EditorWindow::currentRow() const
 {
     const int row = m_view->currentIndex().row();
@@ -646,28 +665,17 @@ bool EditorWindow::saveTo(const QString &folder)
     }
     const QList<Entry> entries = m_table->entries();
     const FolderSettings settings{m_table->settings(), m_session.settingsFile};
-    QProgressDialog progress(tr("Salvataggio…"), QString(), 0, int(entries.size()), this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    QFutureWatcher<QString> watcher;
-    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
-            &QProgressDialog::setValue);
-    QEventLoop saving;
-    connect(&watcher, &QFutureWatcherBase::finished, &saving, &QEventLoop::quit);
-    setSaving(true);
     // Not in pictureThreads(): the save waits there for its pictures.
-    watcher.setFuture(
-        QtConcurrent::run([folder, entries, settings, shape = m_table->facts().pictureShape,
-                           ops = m_ops](QPromise<QString> &promise) {
-            promise.setProgressRange(0, int(entries.size()));
-            promise.addResult(saveFolder(
-                folder, entries, shape, *ops,
-                [&promise](int done, int) { promise.setProgressValue(done); }, settings));
-        }));
-    saving.exec();
-    setSaving(false);
-    progress.reset();
-    const QString cause = watcher.result();
+    const QString cause =
+        waitFor(tr("Salvataggio…"), int(entries.size()),
+                QtConcurrent::run([folder, entries, settings, shape = m_table->facts().pictureShape,
+                                   ops = m_ops](QPromise<QString> &promise) {
+                    promise.setProgressRange(0, int(entries.size()));
+                    promise.addResult(saveFolder(
+                        folder, entries, shape, *ops,
+                        [&promise](int done, int) { promise.setProgressValue(done); }, settings));
+                }))
+            .result();
     if (!cause.isEmpty()) {
         showError(tr("Il salvataggio nella cartella %1 non è riuscito. Le parole e le immagini "
                      "restano qui: si possono salvare in un'altra cartella.")
@@ -827,26 +835,16 @@ void EditorWindow::synthesizeVoices()
         statusBar()->showMessage(tr("Ogni parola ha già la sua voce."), 10000);
         return;
     }
-    QProgressDialog progress(tr("Voci sintetiche…"), QString(), 0, int(rows.size()), this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    QFutureWatcher<EncodedVoice> watcher;
-    connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
-            &QProgressDialog::setValue);
-    QEventLoop speaking;
-    connect(&watcher, &QFutureWatcherBase::finished, &speaking, &QEventLoop::quit);
-    setSaving(true);
-    watcher.setFuture(QtConcurrent::mapped(words, [](const QString &word) {
-        const SpokenWord spoken = speakItalian(word);
-        return spoken.cause.isEmpty() ? prepareVoice(spoken.take) : EncodedVoice{{}, spoken.cause};
-    }));
-    speaking.exec();
-    setSaving(false);
-    progress.reset();
+    const QFuture<EncodedVoice> spoken =
+        waitFor(tr("Voci sintetiche…"), int(rows.size()),
+                QtConcurrent::mapped(words, [](const QString &word) {
+                    const SpokenWord s = speakItalian(word);
+                    return s.cause.isEmpty() ? prepareVoice(s.take) : EncodedVoice{{}, s.cause};
+                }));
     QHash<int, QByteArray> made;
     QStringList failed;
     for (int i = 0; i < rows.size(); ++i) {
-        const EncodedVoice voice = watcher.resultAt(i);
+        const EncodedVoice voice = spoken.resultAt(i);
         if (voice.cause.isEmpty()) {
             m_table->addVoiceCheck({{}, voice.bytes, {}}, {voice.durationMs, {}});
             made.insert(rows[i], voice.bytes);

@@ -85,6 +85,10 @@ private:
     Session openSession(const QString &folder);
     QString takeOver(QLockFile &lock);
     void setSaving(bool saving);
+    // Waits for work running in the background, the window's actions off and a window-modal
+    // progress of `total` steps shown if it lasts; returns the work, finished.
+    template <typename T>
+    QFuture<T> waitFor(const QString &label, int total, QFuture<T> work);
 
     void newFolder();
     void chooseFolder();

@@ -298,9 +298,9 @@ LoadedFolder loadFolder(const QString &path)
         out.entries.append(
             {list.words[k - 1], QFileInfo::exists(picture) ? picture : QString(), {}, voice});
     }
-    for (const QByteArray &name : folder.otherPictureEntries(count))
+    for (const QByteArray &name : folder.otherEntries(picturesPart(), count))
         out.others << QFile::decodeName(name);
-    for (const QByteArray &name : folder.otherVoiceEntries(count))
+    for (const QByteArray &name : folder.otherEntries(voicesPart(), count))
         out.otherVoices << QFile::decodeName(name);
     return out;
 }

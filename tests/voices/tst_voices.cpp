@@ -53,20 +53,28 @@ struct NullSinkServer {
         return p.waitForFinished(10000) && p.exitCode() == 0 ? p.readAllStandardOutput() : "";
     }
     // The monitor's sound so far, a letter each 20 ms: '.' silence, 'a' the quiet clip, 'B' the
-    // loud one, nothing for a window across a change.
+    // loud one, whole or in part, nothing for other windows across a change. A window that ends
+    // a sound seldom ends with it, so the last of a loud run may hold so little of it that it
+    // reads as 'a' or nothing. loudMs: how long the loud clip sounded, from the energy of the
+    // windows it is in, which a stream starved for a moment splits but does not change.
     QString heard()
     {
         recorded += monitor.readAllStandardOutput();
         QString letters;
+        loudMs = 0;
         for (int ms = 0; ms + 20 <= recorded.size() * 1000 / 2 / Rate; ms += 20) {
             const double level = rmsOf(recorded, Rate, ms, ms + 20);
             letters += level < 0.01                  ? "."
                        : level > 0.05 && level < 0.1 ? "a"
-                       : level > 0.3                 ? "B"
+                       : level > 0.12                ? "B"
                                                      : "";
+            if (level > 0.12)
+                loudMs += level * level / LoudPower * 20;
         }
         return letters;
     }
+    static constexpr double LoudPower = 0.5 * 0.5 / 2; // of the loud clip's sine
+    double loudMs = 0;
     QTemporaryDir dir;
     const QString socket = dir.filePath("native");
     QProcess server, monitor;
@@ -194,14 +202,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(sound->heard().count('a') >= 10, 20000);
         const quint64 second = player.play(loud);
         // Silence after the loud clip, long enough for the quiet one to come back if it would.
-        QTRY_VERIFY_WITH_TIMEOUT(sound->heard().contains("B" + QString(20, '.')), 20000);
+        const QRegularExpression loudThenSilence("Ba?\\.{20}");
+        QTRY_VERIFY_WITH_TIMEOUT(loudThenSilence.match(sound->heard()).hasMatch(), 20000);
         // Silence, the quiet clip stopped long before its end by the loud one, which plays whole,
         // then silence. A busy machine may starve the stream for a moment: the silence of such
-        // a gap only delays what follows, so it is left out between the first sound and the last.
+        // a gap only delays what follows, so it is left out between the first sound and the last,
+        // and the windows it cuts short read as quieter ones.
         const QString heard = sound->heard();
-        QVERIFY2(QRegularExpression("^\\.+a[a.]*B[B.]*B\\.+$").match(heard).hasMatch()
-                     && heard.count('a') * 20 < 4000 && qAbs(heard.count('B') * 20 - 400) <= 40,
-                 qPrintable(heard));
+        QVERIFY2(QRegularExpression("^\\.+a[a.]*B[aB.]*\\.+$").match(heard).hasMatch()
+                     && heard.count('a') * 20 < 4000
+                     && heard.mid(heard.indexOf('B')).count('a') <= 5
+                     && qAbs(sound->loudMs - 400) <= 40,
+                 qPrintable(heard + QStringLiteral(", %1 ms loud").arg(sound->loudMs)));
         QCOMPARE(started.count(), 2);
         QCOMPARE(started[0][0].toULongLong(), first);
         QCOMPARE(started[1][0].toULongLong(), second);
