@@ -18,7 +18,6 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QDockWidget>
 #include <QFile>
 #include <QLabel>
@@ -124,19 +123,6 @@ QString startExercises(const QString &folder)
     return report;
 }
 
-// Every file under path with a hash of its content.
-QStringList snapshot(const QString &path)
-{
-    QStringList files;
-    for (QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-         it.hasNext();) {
-        const QString file = it.next();
-        files << file + u'=' + QString::number(qHash(fileBytes(file)));
-    }
-    files.sort();
-    return files;
-}
-
 // The recorder's sound: a known signal instead of the microphone.
 struct KnownSignal : VoiceRecorder::Input {
     QBuffer fed;
@@ -164,26 +150,6 @@ void answerNextBox(QMessageBox::StandardButton button, QString *text)
 class TestEditor : public QObject {
     Q_OBJECT
 private slots:
-    void listRoundTrip_data()
-    {
-        QTest::addColumn<QStringList>("words");
-        QTest::addColumn<QByteArray>("marker"); // bytes the chosen encoding must show
-        QTest::newRow("Windows-1252, quoted where needed")
-            << QStringList{"sale, pepe", "", " spazi", "fine ", "città"}
-            << QByteArray("\"sale, pepe\"\r\n\"\"\r\n\" spazi\"\r\n\"fine \"\r\ncitt\xE0\r\n");
-        QTest::newRow("1252 that reads as UTF-8")
-            << QStringList{"Ã©"} << QByteArray("\xC3\x83\xC2\xA9");
-    }
-
-    void listRoundTrip()
-    {
-        QFETCH(QStringList, words);
-        QFETCH(QByteArray, marker);
-        const QByteArray bytes = encodeWordList(words);
-        QVERIFY2(bytes.contains(marker), bytes.constData());
-        QCOMPARE(parseWordList(bytes).words, words);
-    }
-
     void problems_data()
     {
         // "senza" has no picture; "|ms" gives a voice that long, "|rotta" one that cannot be
@@ -361,112 +327,53 @@ private slots:
         QVERIFY2(off < 16, qPrintable(QString::number(off)));
     }
 
-    void undoCaptions_data()
-    {
-        QTest::addColumn<int>("added");
-        QTest::addColumn<QList<int>>("removed");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("one picture added") << 1 << QList<int>{} << "Aggiunta di un'immagine";
-        QTest::newRow("three pictures added") << 3 << QList<int>{} << "Aggiunta di 3 immagini";
-        QTest::newRow("one row chosen twice")
-            << 0 << QList<int>{2, 2} << "Eliminazione di una riga";
-        QTest::newRow("two rows removed") << 0 << QList<int>{0, 3} << "Eliminazione di 2 righe";
-    }
-
-    void undoCaptions()
-    {
-        QFETCH(int, added);
-        QFETCH(QList<int>, removed);
-        EntryTable table(ExerciseFacts{Shape, 129, {}});
-        table.reset(QList<Entry>(4, Entry{"parola", {}, {}}));
-        if (added > 0)
-            table.insertEntries(1, QList<Entry>(added, Entry{"nuova", {}, {}}));
-        else
-            table.removeEntries(removed);
-        QTEST(table.undoStack()->undoText(), "caption");
-    }
-
-    // At 800 x 600, narrower than the window opens, every action of the toolbar in sight after a
-    // step with a long caption; the hint on the empty list.
-    void smallWindow()
-    {
-        EditorWindow w(ExerciseFacts{Shape, 129, {}});
-        QVERIFY(w.width() >= 800);
-        w.resize(800, 600);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        auto *hint = w.view()->viewport()->findChild<QLabel *>();
-        QVERIFY(hint && hint->isVisible() && hint->text().contains("«Aggiungi immagini…»"));
-        w.table()->replaceAll("Ripristino della copia precedente", {Entry{"uno", {}, {}}});
-        QVERIFY(!hint->isVisible());
-        // The toolbar lays its buttons out again, for the caption's new width.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        QStringList hidden;
-        for (QAction *a : w.findChild<QToolBar *>()->actions())
-            if (!w.findChild<QToolBar *>()->widgetForAction(a)->isVisible())
-                hidden << a->text();
-        QCOMPARE(hidden, QStringList());
-    }
-
     void saveFailsAtEveryStep_data()
     {
         QTest::addColumn<bool>("crash");
         QTest::addColumn<bool>("after"); // the failing step is done, then reports failure
-        // LISTA.TXT, DIVEVA.INI, JPG/1.JPG and VOCE/1.OGG: no exchange, two renames
-        QTest::addColumn<bool>("windowsNames");
-        for (const bool windows : {false, true}) {
-            const char *names = windows ? ", Windows names" : "";
-            QTest::addRow("one step fails%s", names) << false << false << windows;
-            QTest::addRow("one step done, then reported failed%s", names)
-                << false << true << windows;
-            QTest::addRow("machine stops%s", names) << true << false << windows;
-        }
+        QTest::newRow("one step fails") << false << false;
+        QTest::newRow("one step done, then reported failed") << false << true;
+        QTest::newRow("machine stops") << true << false;
     }
 
     void saveFailsAtEveryStep()
     {
         QFETCH(bool, crash);
         QFETCH(bool, after);
-        QFETCH(bool, windowsNames);
         QTemporaryDir dir;
-        const QString old = dir.filePath("vecchia"), jpg = windowsNames ? "/JPG/" : "/jpg/";
-        const QString voce = windowsNames ? "/VOCE/" : "/voce/";
-        const auto named = [windowsNames](QString name) {
-            return windowsNames ? name.toUpper() : name;
-        };
-        QVERIFY(QDir().mkpath(old + jpg + "originali") && QDir().mkpath(old + voce));
-        // An old folder made by hand on Windows, with other files of the teacher's in jpg/ and
-        // voce/, two voices for word 3, settings with a comment; new pictures to scale, to crop
-        // and to copy from the folder being replaced, a voice made and one copied.
-        QVERIFY(
-            writeFile(old + (windowsNames ? "/LISTA.TXT" : "/lista.txt"), "uno\r\ndue\r\ntre\r\n"));
-        QVERIFY(writeFile(old + named("/diveva.ini"), "; per Marco\r\n[esercizi]\r\nscelte=4\r\n"));
-        const QStringList others{"9.JPG", "IMG_0001.jpg", "originali"};
-        for (const QString &other : others.mid(0, 2) + QStringList{"originali/x.jpg"})
-            QVERIFY(writeFile(old + jpg + other, other.toUtf8()));
-        const QStringList oldVoices{named("1.ogg"), named("3.m4a"), named("3.wav")};
-        for (const QString &voice : oldVoices + QStringList{"leggimi.txt"})
-            QVERIFY(writeFile(old + voce + voice, voice.toUtf8()));
+        const QString old = dir.filePath("vecchia");
+        // An old folder made partly on Windows (LISTA.TXT and JPG switched by two renames, the
+        // other parts by an exchange), with other files of the teacher's in JPG/ and voce/, two
+        // voices for word 3, settings with a comment; new pictures to scale, to crop and to copy
+        // from the folder being replaced, a voice made and one copied.
+        QVERIFY(QDir().mkpath(old + "/JPG/originali") && QDir().mkpath(old + "/voce"));
+        QVERIFY(writeFile(old + "/LISTA.TXT", "uno\r\ndue\r\ntre\r\n"));
+        QVERIFY(writeFile(old + "/diveva.ini", "; per Marco\r\n[esercizi]\r\nscelte=4\r\n"));
+        const QStringList others{"9.JPG", "IMG_0001.jpg", "originali/x.jpg"};
+        for (const QString &other : others)
+            QVERIFY(writeFile(old + "/JPG/" + other, other.toUtf8()));
+        for (const char *voice : {"1.ogg", "3.m4a", "3.WAV", "leggimi.txt"})
+            QVERIFY(writeFile(old + "/voce/" + voice, voice));
         QList<Entry> entries;
         for (int i = 1; i <= 3; ++i) {
             const QString photo = dir.filePath(QStringLiteral("foto%1.jpg").arg(i));
             QVERIFY(writeFile(photo, jpegBytes(noisyImage({1200, 900}, 10 + i), 80)));
-            QVERIFY(writeFile(old + jpg + QString::number(i) + ".JPG",
+            QVERIFY(writeFile(old + QStringLiteral("/JPG/%1.JPG").arg(i),
                               jpegBytes(noisyImage({64, 48}, i), 80)));
             entries.append({QStringLiteral("nuova %1").arg(i), photo, {i == 2, 0.3}});
         }
         entries[0].voice.ogg = "voce registrata";
-        entries.append({"due, vecchia", {}, {}, {}});
+        entries.append({"Ã© due, vecchia", {}, {}, {}}); // as Windows-1252, it reads as UTF-8
         const QStringList oldContent = readAsProgram(old);
-        QCOMPARE(loadFolder(old).entries[2].voice.ignored, QStringList{named("3.m4a")});
+        QCOMPARE(loadFolder(old).entries[2].voice.ignored, QStringList{"3.m4a"});
         auto copyOfOld = [&, copies = 0]() mutable { // each save goes to a copy of the old folder
             const QString folder = dir.filePath(QString::number(++copies));
             QProcess::execute("cp", {"-a", old, folder});
-            entries.last().picture = folder + jpg + "2.JPG";
-            entries.last().voice.file = folder + voce + named("3.wav");
+            entries.last().picture = folder + "/JPG/2.JPG";
+            entries.last().voice.file = folder + "/voce/3.WAV";
             return folder;
         };
-        const FolderSettings settings{{3}, fileBytes(old + named("/diveva.ini"))};
+        const FolderSettings settings{{3}, fileBytes(old + "/diveva.ini")};
         QStringList newContent;
         int firstSwitch = -1; // the first step after which the program sees other content
         DiskFileOps disk;
@@ -485,43 +392,40 @@ private slots:
                 QCOMPARE(fileBytes(folder + "/diveva.ini"),
                          "; per Marco\r\n[esercizi]\r\nscelte=3\r\n");
                 QCOMPARE(fileBytes(folder + "/voce/1.ogg"), "voce registrata");
-                QCOMPARE(fileBytes(folder + "/voce/4.wav"), named("3.wav").toUtf8());
+                QCOMPARE(fileBytes(folder + "/voce/4.wav"), "3.WAV");
+                QCOMPARE(loadFolder(folder).entries.last().word, "Ã© due, vecchia");
             } else if (ops.calls <= step) // no step left to fail
                 break;
             const QStringList afterSave = readAsProgram(folder);
             // The exercise program refuses exactly a folder left mixed, naming it.
-            const bool whole = afterSave == oldContent || afterSave == newContent;
-            QCOMPARE(startExercises(folder),
-                     whole ? QString()
-                           : "La cartella ha un salvataggio non finito.\n\nFile: " + folder
-                                 + "\nCausa: «Diveva – prepara gli esercizi» si è fermato a metà "
-                                   "mentre la salvava; aprendo la cartella con «Diveva – prepara "
-                                   "gli esercizi» il salvataggio si completa.");
+            const QString refused = startExercises(folder);
+            QVERIFY2(afterSave == oldContent || afterSave == newContent
+                         ? refused.isEmpty()
+                         : refused.startsWith(
+                             "La cartella ha un salvataggio non finito.\n\nFile: " + folder + '\n'),
+                     qPrintable(refused));
             QCOMPARE(recoverFolder(folder, disk).blocked, QString()); // the next open
             // Before the first switch the old content, from there on the new one.
             const bool isOld = step >= 0 && (step < firstSwitch || (step == firstSwitch && !after));
             QCOMPARE(readAsProgram(folder), isOld ? oldContent : newContent);
-            // The cause names the teacher's files, never the editor's working area.
+            // The cause names the teacher's files, never the editor's working area. A failure the
+            // save reports leaves the old content; a save it could finish is done.
             QVERIFY2(!cause.contains(".diveva-prepara"), qPrintable(cause));
-            // A failure the save reports leaves the old content; a save it could finish is done.
-            if (!crash)
-                QVERIFY(afterSave == (isOld ? oldContent : newContent) && cause.isEmpty() != isOld);
-            // The teacher's other files stay in jpg/; the backup holds only the old numbered
-            // pictures and list, which the program reads as the old folder.
-            const QString pictures = folder + (QFileInfo::exists(folder + "/jpg") ? "/jpg/" : jpg);
-            for (const QString &other : others)
-                QVERIFY2(QFileInfo::exists(pictures + other), qPrintable(other));
-            QVERIFY(QFileInfo::exists(folder + "/voce/leggimi.txt")
-                    || QFileInfo::exists(folder + voce + "leggimi.txt"));
-            QCOMPARE(fileBytes(pictures + "originali/x.jpg"), "originali/x.jpg");
-            const QString backup = TeacherFolder(folder).backupPath();
-            if (!isOld) {
-                QCOMPARE(readAsProgram(backup), oldContent);
-                QCOMPARE(QDir(backup + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                         QStringList({"1.JPG", "2.JPG", "3.JPG"}));
-                QCOMPARE(QDir(backup + "/voce").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                         oldVoices);
+            if (!crash) {
+                QCOMPARE(afterSave, isOld ? oldContent : newContent);
+                QVERIFY2(isOld ? cause.startsWith("File: " + folder)
+                                     && cause.contains("\nCausa: il disco è pieno")
+                               : cause.isEmpty(),
+                         qPrintable(cause));
             }
+            // The teacher's other files stay where they were; the backup is the old folder.
+            const QString pictures =
+                folder + (QFileInfo::exists(folder + "/jpg") ? "/jpg/" : "/JPG/");
+            for (const QString &other : others)
+                QCOMPARE(fileBytes(pictures + other), other.toUtf8());
+            QCOMPARE(fileBytes(folder + "/voce/leggimi.txt"), "leggimi.txt");
+            if (!isOld)
+                QCOMPARE(readAsProgram(TeacherFolder(folder).backupPath()), oldContent);
         }
         QCOMPARE(newContent.size(), 5); // the clean save's words, not the old ones
         QVERIFY(firstSwitch > 0);
@@ -557,21 +461,15 @@ private slots:
             "il suo giornale non è valido", "");
         row("save cut before its journal", "staging", "",
             "Un salvataggio si era interrotto: la cartella è com'era prima.");
-        row("files in jpg not in the list, kept through two saves", "others", "",
-            "La cartella jpg contiene anche 9.jpg, IMG_0001.jpg, originali: il salvataggio li "
-            "lascia dove sono.");
         row("second editor while the lock is held", "window", "già aperta in un'altra finestra",
             "");
         row("lock of a program gone, on this machine", "lock gone", "", "");
         row("lock of another computer, not taken", "lock aula-3", "risulta aperta su aula-3",
             "La cartella risulta aperta su aula-3 dal ");
-        row("jpg that cannot be moved", "stuck jpg", "",
-            "permesso negato: la cartella non si può modificare\nLa cartella è rimasta com'era "
-            "prima.");
         row("folder named with non-UTF-8 bytes", "caf\xE9", "", "Rinominare la cartella");
-        row("voices: a take undone, a voice past the new count to the backup, settings from the "
-            "panel with the file's comment, a file of the teacher's in voce kept through two saves",
-            "voices", "", "La cartella voce contiene anche leggimi.txt");
+        row("plain folder: the teacher's files in jpg and voce told", "plain", "",
+            "La cartella jpg contiene anche 9.jpg, IMG_0001.jpg, originali: il salvataggio li "
+            "lascia dove sono.\nLa cartella voce contiene anche leggimi.txt");
     }
 
     void folderStates()
@@ -582,9 +480,17 @@ private slots:
         QTemporaryDir dir;
         const QString outside = dir.filePath("fuori"), area = "/.diveva-prepara";
         QVERIFY(QDir().mkpath(outside + "/jpg") && writeFile(outside + "/dentro.txt", "fuori"));
-        const QStringList outsideBefore = snapshot(outside);
         TestFolder made(state == "caf\xE9" ? "caf\xE9" : "cartella"); // the working directory
+        // Three words, a voice for «tre», settings with a comment and files of the teacher's in
+        // jpg/ and voce/.
         made.writeWords({"uno", "due", "tre"});
+        const QStringList teachers{"jpg/9.jpg", "jpg/IMG_0001.jpg", "jpg/originali/x.jpg",
+                                   "voce/leggimi.txt"};
+        QVERIFY(QDir().mkpath("jpg/originali") && QDir().mkpath("voce"));
+        for (const QString &file : teachers)
+            QVERIFY(writeFile(file, "x"));
+        QVERIFY(writeFile("voce/3.ogg", encodeOpus({sinePcm(600, 0.3, 24000), 24000}).bytes)
+                && writeFile("diveva.ini", "; per la 2B\n[esercizi]\npunteggio=no\n"));
         const QString folder = made.path(), linked = state.mid(5);
         if (state.startsWith("link"))
             QVERIFY(QDir().mkpath(".diveva-prepara") && QDir(linked).removeRecursively()
@@ -611,13 +517,6 @@ private slots:
             const QByteArray version = state.endsWith("version") ? "giornale 2" : "giornale 1";
             QVERIFY(writeFile(".diveva-prepara/giornale", j.text().replace("giornale 1", version)));
         }
-        for (const char *other : {"jpg/9.jpg", "jpg/IMG_0001.jpg", "jpg/originali/x.jpg"})
-            QVERIFY(state != "others" || (QDir().mkpath("jpg/originali") && writeFile(other, "x")));
-        const QByteArray tone = encodeOpus({sinePcm(600, 0.3, 24000), 24000}).bytes;
-        QVERIFY(state != "voices"
-                || (QDir().mkpath("voce") && writeFile("voce/3.ogg", tone)
-                    && writeFile("voce/leggimi.txt", "x")
-                    && writeFile("diveva.ini", "; per la 2B\n[esercizi]\npunteggio=no\n")));
         if (state.startsWith("lock")) { // left by a program that ended, or by another computer
             const QByteArray holder =
                 state == "lock gone"
@@ -641,69 +540,49 @@ private slots:
         QVERIFY2(readOnly.isEmpty() ? w.readOnlyReason().isEmpty()
                                     : w.readOnlyReason().contains(readOnly),
                  qPrintable(w.readOnlyReason()));
-        if (state == "stuck jpg") { // a jpg/ from a CD, of another user: the switch fails
-            struct : DiskFileOps {
-                QString exchange(D a, N na, D b, N nb) override
-                {
-                    return na == "jpg" ? failure(a.nameOf(na), EACCES)
-                                       : Disk::exchange(a, na, b, nb);
-                }
-            } stuck;
-            w.setFileOps(&stuck);
-            w.table()->moveEntry(0, 2);
-            answerNextBox(QMessageBox::Ok, &asked);
-            QVERIFY(!w.saveTo(folder));
-            w.setFileOps(nullptr);
-            QVERIFY(open(w) && w.readOnlyReason().isEmpty()); // not locked out
-        }
         QVERIFY2((w.notice() + asked).contains(told), qPrintable(w.notice() + asked));
         if (state == "caf\xE9") {
             QVERIFY(w.folder().isEmpty());
-        } else if (readOnly.isEmpty()) { // moved and saved, then saved again unchanged
+        } else if (readOnly.isEmpty()) { // changed and saved, then saved again unchanged
+            // «uno» moved to the end; a take of «tre», undone; 3 choices; «uno» removed.
             const QStringList seen = readAsProgram(folder);
             w.table()->moveEntry(0, 2);
-            QStringList expected{seen[0], seen[2], seen[3], seen[1]};
-            const QString ini = folder + "/diveva.ini", copia = folder + area + "/copia";
-            if (state == "voices") { // a take of «tre», undone; 3 choices, «uno» removed
-                auto *input = new KnownSignal;
-                input->fed.setData(sinePcm(800, 0.5, VoiceRecorder::Rate));
-                w.setVoiceInput(std::unique_ptr<KnownSignal>(input));
-                w.recordVoice(1);
-                QTRY_VERIFY(input->fed.atEnd());
-                w.recordVoice(1);
-                QCOMPARE(w.table()->undoStack()->undoText(),
-                         "Registrazione della voce della riga 2");
-                QCOMPARE(decodeVoiceData(w.table()->entries()[1].voice.ogg).durationMs() / 100, 8);
-                w.table()->undoStack()->undo();
-                QVERIFY(w.table()->entries()[1].voice.file.endsWith("/voce/3.ogg"));
-                const auto boxes = w.settingsPanel()->findChildren<QComboBox *>();
-                QCOMPARE(boxes[4]->currentText(), "no"); // punteggio, read back
-                boxes[0]->setCurrentIndex(2);
-                emit boxes[0]->activated(2);
-                w.table()->removeEntries({2});
-                expected = QStringList{"; per la 2B\n[esercizi]\npunteggio=no\nscelte=3\n", seen[2],
-                                       seen[3]};
-            }
+            auto *input = new KnownSignal;
+            input->fed.setData(sinePcm(800, 0.5, VoiceRecorder::Rate));
+            w.setVoiceInput(std::unique_ptr<KnownSignal>(input));
+            w.recordVoice(1);
+            QTRY_VERIFY(input->fed.atEnd());
+            w.recordVoice(1);
+            QCOMPARE(decodeVoiceData(w.table()->entries()[1].voice.ogg).durationMs() / 100, 8);
+            w.table()->undoStack()->undo();
+            QVERIFY(w.table()->entries()[1].voice.file.endsWith("/voce/3.ogg"));
+            const auto boxes = w.settingsPanel()->findChildren<QComboBox *>();
+            QCOMPARE(boxes[4]->currentText(), "no"); // punteggio, read back
+            boxes[0]->setCurrentIndex(2);
+            emit boxes[0]->activated(2);
+            w.table()->removeEntries({2, 2}); // one row chosen twice
+            QCOMPARE(w.table()->undoStack()->undoText(), "Eliminazione di una riga");
             QVERIFY(w.saveTo(folder));
-            QCOMPARE(QFileInfo::exists(folder + "/voce/3.ogg"), false);
-            QCOMPARE(QFileInfo::exists(copia + "/voce/3.ogg"), state == "voices");
-            // A file the teacher put in the backup (Windows' Thumbs.db) is set aside, not removed.
-            QVERIFY(state != "others" || writeFile(folder + area + "/copia/jpg/Thumbs.db", "x"));
-            QVERIFY(w.saveTo(folder));
-            QCOMPARE(readAsProgram(folder), expected);
-            QCOMPARE(QFileInfo::exists(folder + "/voce/leggimi.txt"), state == "voices");
-            QVERIFY(!QFileInfo::exists(folder + area + "/nuovo"));
-            for (const char *other : {"/jpg/9.jpg", "/jpg/IMG_0001.jpg", "/jpg/originali/x.jpg"})
-                QCOMPARE(QFileInfo::exists(folder + other), state == "others");
-            QCOMPARE(QFileInfo::exists(folder + area + "/copia-2/jpg/Thumbs.db"),
-                     state == "others");
-            QCOMPARE(QDir(copia + "/jpg").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                     QStringList({"1.jpg", "2.jpg", "3.jpg"}).mid(0, expected.size() - 1));
+            // The voice past the new count goes with the backup; a file the teacher put in the
+            // backup (Windows' Thumbs.db) is set aside at the next save, not removed.
+            QVERIFY(!QFileInfo::exists(folder + "/voce/3.ogg")
+                    && QFileInfo::exists(folder + area + "/copia/voce/3.ogg"));
+            QVERIFY(writeFile(folder + area + "/copia/jpg/Thumbs.db", "x") && w.saveTo(folder));
+            QCOMPARE(readAsProgram(folder),
+                     QStringList(
+                         {"; per la 2B\n[esercizi]\npunteggio=no\nscelte=3\n", seen[2], seen[3]}));
+            QVERIFY(QFileInfo::exists(folder + area + "/copia-2/jpg/Thumbs.db")
+                    && !QFileInfo::exists(folder + area + "/nuovo"));
+            for (const QString &file : teachers)
+                QVERIFY2(QFileInfo::exists(file), qPrintable(file));
         } else { // the window saves nothing there either
             answerNextBox(QMessageBox::Ok, &asked);
             QVERIFY(!w.saveTo(folder));
         }
-        QCOMPARE(snapshot(outside), outsideBefore);
+        // Nothing outside written, moved or removed, through a link or a journal.
+        QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList({"dentro.txt", "jpg"}));
+        QVERIFY(QDir(outside + "/jpg").isEmpty() && fileBytes(outside + "/dentro.txt") == "fuori");
     }
 
     // A teacher's session, through the window's own keys: add pictures, edit a word, reorder,
@@ -720,9 +599,14 @@ private slots:
                 files.last().toLocalFile(),
                 jpegBytes(noisyImage({160 + 40 * int(files.size()), 120}, files.size()), 85)));
         }
-        EditorWindow w(ExerciseFacts{{121, 129}, 129, {}});
+        // At 800 x 600, narrower than the window opens; the hint on the empty list.
+        EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        QVERIFY(w.width() >= 800);
+        w.resize(800, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto *hint = w.view()->viewport()->findChild<QLabel *>();
+        QVERIFY(hint && hint->isVisible() && hint->text().contains("«Aggiungi immagini…»"));
         // Dropped from the file manager on the empty list, with a phone's memo for «cane».
         QVERIFY(
             QFile::copy(QFINDTESTDATA("../voices/fixtures/tone.m4a"), dir.filePath("cane.m4a")));
@@ -730,6 +614,8 @@ private slots:
         drop.setUrls(files + QList<QUrl>{QUrl::fromLocalFile(dir.filePath("cane.m4a"))});
         QVERIFY(w.table()->dropMimeData(&drop, Qt::CopyAction, -1, -1, {}));
         QVERIFY(QSignalSpy(&w, &EditorWindow::importFinished).wait(30000));
+        QVERIFY(!hint->isVisible());
+        QCOMPARE(w.table()->undoStack()->undoText(), "Aggiunta di 5 immagini");
         const QByteArray caneVoice = w.table()->entries()[0].voice.ogg;
         QCOMPARE(decodeVoiceData(caneVoice).durationMs() / 100, 5); // the memo's half second
         QVERIFY(w.table()->problems().last().info
@@ -748,6 +634,12 @@ private slots:
         QTRY_COMPARE(w.table()->entries()[2].word, QString("topo")); // committed after the key
         w.synthesizeVoices();                                        // the four others
         QCOMPARE(w.table()->undoStack()->undoText(), "Voci sintetiche per 4 parole");
+        // Every action of the toolbar in sight after a step with a long caption, once the
+        // toolbar lays its buttons out again.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QAction *a : w.findChild<QToolBar *>()->actions())
+            QVERIFY2(w.findChild<QToolBar *>()->widgetForAction(a)->isVisible(),
+                     qPrintable(a->text()));
         // "luna" to the top by keys; the last step undone.
         w.view()->setCurrentIndex(w.table()->index(4, EntryTable::WordColumn));
         for (int i = 0; i < 4; ++i)
@@ -796,45 +688,39 @@ private slots:
         }
     }
 
-    // The window's mouse work on a folder of three photos, each word named after its colour: a
-    // photo dropped on a row, a row dragged down and one up, an import cancelled, and the
+    // The window's mouse work on a folder of three pictures and a fourth in jpg/ to add: a photo
+    // dropped on a row, a row dragged down and one up, an import cancelled, and the
     // thumbnails after a save and after the backup is brought back twice (the second backup
     // holds other pictures under the same names as the first).
     void windowGestures_data()
     {
         QTest::addColumn<QString>("gesture");
-        QTest::addColumn<QString>("rows"); // afterwards: each row's word and its thumbnail's colour
+        QTest::addColumn<QString>("rows"); // afterwards: each row's word and its thumbnail's number
         const auto row = [](const char *name, const char *gesture, const char *rows) {
             QTest::newRow(name) << QString(gesture) << QString(rows);
         };
-        row("photo dropped on row 2", "drop", "rosso:r verde:y blu:b");
-        row("row 1 dragged below row 3", "down", "verde:g blu:b rosso:r");
-        row("row 3 dragged onto row 1", "up", "blu:b rosso:r verde:g");
-        row("import cancelled", "cancel", "rosso:r verde:g blu:b");
-        row("saved after a move", "save", "verde:g blu:b rosso:r");
-        row("backup restored twice", "restore", "verde:g blu:b rosso:r");
+        row("photo dropped on row 2", "drop", "uno:1 due:4 tre:3");
+        row("row 1 dragged below row 3", "down", "due:2 tre:3 uno:1");
+        row("row 3 dragged onto row 1", "up", "tre:3 uno:1 due:2");
+        row("import cancelled", "cancel", "uno:1 due:2 tre:3");
+        row("saved after a move", "save", "due:2 tre:3 uno:1");
+        row("backup restored twice", "restore", "due:2 tre:3 uno:1");
     }
     void windowGestures()
     {
         QFETCH(QString, gesture);
-        QTemporaryDir dir;
-        const auto photo = [&](const QString &name, Qt::GlobalColor colour) {
-            QImage image(160, 120, QImage::Format_RGB32);
-            image.fill(colour);
-            return writeFile(dir.filePath(name), jpegBytes(image, 90));
-        };
-        QVERIFY(QDir(dir.path()).mkdir("jpg") && photo("jpg/1.jpg", Qt::red)
-                && photo("jpg/2.jpg", Qt::green) && photo("jpg/3.jpg", Qt::blue)
-                && photo("giallo.jpg", Qt::yellow)
-                && writeFile(dir.filePath("lista.txt"), "rosso\r\nverde\r\nblu\r\n"));
+        TestFolder folder;
+        folder.writeWords({"uno", "due", "tre"});
+        folder.writePictures(4);
+        const QString photo = folder.path() + "/jpg/4.jpg";
         EditorWindow w(ExerciseFacts{Shape, 129, {}});
         EntryTable *t = w.table();
         QSignalSpy imported(&w, &EditorWindow::importFinished);
-        QVERIFY(w.openFolder(dir.path()) && imported.wait(30000));
-        QMimeData yellow;
-        yellow.setUrls({QUrl::fromLocalFile(dir.filePath("giallo.jpg"))});
+        QVERIFY(w.openFolder(folder.path()) && imported.wait(30000));
         if (gesture == "drop") {
-            QVERIFY(t->dropMimeData(&yellow, Qt::CopyAction, -1, -1, t->index(1, 0)));
+            QMimeData dropped;
+            dropped.setUrls({QUrl::fromLocalFile(photo)});
+            QVERIFY(t->dropMimeData(&dropped, Qt::CopyAction, -1, -1, t->index(1, 0)));
             QVERIFY(imported.wait(30000));
         } else if (gesture == "down" || gesture == "up") {
             const bool down = gesture == "down";
@@ -847,14 +733,14 @@ private slots:
             const int threads = pictureThreads()->maxThreadCount();
             for (int i = 0; i < threads; ++i)
                 pictureThreads()->start([&] { held.acquire(); });
-            w.addFiles({dir.filePath("giallo.jpg")}, 0);
+            w.addFiles({photo}, 0);
             w.findChild<QProgressDialog *>()->findChild<QPushButton *>()->click(); // Annulla
             held.release(threads);
             QVERIFY(imported.wait(30000));
             pictureThreads()->waitForDone(); // none is left inside the semaphore
         } else {
             t->moveEntry(0, 2);
-            QVERIFY(w.saveTo(dir.path()));
+            QVERIFY(w.saveTo(folder.path()));
             for (int again = 0; gesture == "restore" && again < 2; ++again) {
                 QString said;
                 answerNextBox(QMessageBox::Ok, &said);
@@ -862,17 +748,13 @@ private slots:
                     if (a->text() == "&Ripristina la copia precedente")
                         a->trigger();
                 QVERIFY(said.contains("Salvando tornano nella cartella"));
-                QVERIFY(again == 1 || w.saveTo(dir.path()));
+                QVERIFY(again == 1 || w.saveTo(folder.path()));
             }
         }
         QStringList rows;
-        for (const Entry &e : t->entries()) {
-            const QImage image = t->thumbnail(e).image;
-            const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+        for (const Entry &e : t->entries())
             rows << e.word + u':'
-                        + (c.red() > 128 ? (c.green() > 128 ? u'y' : u'r')
-                                         : (c.green() > 128 ? u'g' : u'b'));
-        }
+                        + QString::number(TestFolder::pictureNumberOf(t->thumbnail(e).image));
         QTEST(rows.join(u' '), "rows");
     }
 
@@ -888,7 +770,6 @@ private slots:
         QTest::newRow("250 ms, under the 400 ms loudness window") << "tone" << 250 << 330 << "";
         QTest::newRow("clicks: the peak holds the gain") << "clicks" << 600 << 0 << "";
         QTest::newRow("recorded, 6 s fed: ends at 5 s") << "recorded" << 6000 << 5000 << "";
-        QTest::newRow("recorded, stopped at 1.2 s") << "recorded" << 1200 << 1200 << "";
         QTest::newRow("only the room's noise") << "noise" << 1000 << 0 << "la registrazione è muta";
     }
 
@@ -919,11 +800,7 @@ private slots:
                 VoiceRecorder recorder{std::unique_ptr<KnownSignal>(input)};
                 connect(&recorder, &VoiceRecorder::recorded, this,
                         [&](const Take &t, const QString &c) { take = c.isEmpty() ? t : Take{}; });
-                recorder.toggle();
-                if (ms < VoiceRecorder::MaxMs) { // the second call, once the signal is in
-                    QTRY_VERIFY(input->fed.atEnd() && recorder.isRecording());
-                    recorder.toggle();
-                }
+                recorder.toggle(); // it stops by itself at 5 s
                 QTRY_VERIFY(!recorder.isRecording());
                 QCOMPARE(take.durationMs(), wordMs);
             }
