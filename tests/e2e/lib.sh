@@ -31,14 +31,12 @@ start_display() {
     rm -f "$number"
 }
 stop_display() {
-    local left
+    local left p
     left=$(marked)
     [ -n "$left" ] && kill $left 2>/dev/null && within 5 unmarked
     # A program the test started itself and has not ended (a failure) ends before the display:
     # one that loses its display while its threads work may never end.
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "${BELLS_PID:-}" ] && kill "$BELLS_PID" 2>/dev/null
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    for p in "${APP_PID:-}" "${BELLS_PID:-}" "${XVFB_PID:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null; done
     wait 2>/dev/null || true
 }
 
@@ -68,8 +66,6 @@ wait_exit() {
 # wait_window REGEX: prints the id of the visible window whose title matches.
 visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 | grep .; }
 wait_window() { within 60 visible "$1" || fail "no window titled /$1/ within 60 s"; }
-hidden() { ! visible "$1" >/dev/null; }
-wait_no_window() { within 60 hidden "$1" || fail "window /$1/ still open after 60 s"; }
 
 # click WID X Y: a left click at client coordinates of the window, once it is on screen.
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }

@@ -69,11 +69,9 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     if (id == ScreenId::FormMenu) {
         QTest::mouseClick(screen<FormAvvio>(ScreenId::FormAvvio)->Label1, Qt::LeftButton);
     } else {
-        auto *menu = screen<FormMenu>(ScreenId::FormMenu);
-        if (!menu) {
+        if (!screen<FormMenu>(ScreenId::FormMenu))
             open(ScreenId::FormMenu);
-            menu = screen<FormMenu>(ScreenId::FormMenu);
-        }
+        auto *menu = screen<FormMenu>(ScreenId::FormMenu);
         platform.randoms = randoms;
         QTest::mouseClick(id == ScreenId::FormTrova ? menu->Command2 : menu->Command4,
                           Qt::LeftButton);
@@ -81,7 +79,6 @@ void TestRun::open(ScreenId id, QList<float> randoms)
     flushDeletes();
     platform.beeps = 0;
     platform.events.clear();
-    platform.randomsTaken = 0;
     platform.loads = 0;
 }
 
@@ -113,7 +110,6 @@ int TestFolder::pictureNumberOf(const QImage &image)
 
 float ScriptedPlatform::nextRandom()
 {
-    ++randomsTaken;
     if (!randoms.isEmpty())
         return randoms.takeFirst();
     return float(m_fallback() >> 8) * (1.0f / 16777216.0f);

@@ -7,7 +7,6 @@
 
 #include <QColor>
 #include <QCoreApplication>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -55,7 +54,6 @@ public:
     std::function<void()> onBeep, onLoad;
 
     int beeps = 0;
-    int randomsTaken = 0;
     int loads = 0;             // pictures read
     int endStatus = -1;        // -1 while the program has not been ended
     QStringList questions;     // the questions asked and the messages shown, in order
