@@ -599,7 +599,10 @@ private slots:
                 files.last().toLocalFile(),
                 jpegBytes(noisyImage({160 + 40 * int(files.size()), 120}, files.size()), 85)));
         }
-        // At 800 x 600, narrower than the window opens; the hint on the empty list.
+        // At 800 x 600, narrower than the window opens; the hint on the empty list. In a
+        // desktop's font at its usual size, whatever the machine's default: a bare system with
+        // only the Liberation fonts the package needs gives its monospace one.
+        QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 10));
         EditorWindow w(ExerciseFacts{Shape, 129, {}});
         QVERIFY(w.width() >= 800);
         w.resize(800, 600);
