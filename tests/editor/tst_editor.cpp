@@ -602,8 +602,8 @@ private slots:
         // At 800 x 600, narrower than the window opens; the hint on the empty list. In a
         // desktop's font at its usual size, whatever the machine's default: a bare system with
         // only the Liberation fonts the package needs gives its monospace one.
-        QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 10));
         EditorWindow w(ExerciseFacts{Shape, 129, {}});
+        w.setFont(QFont(QStringLiteral("Liberation Sans"), 10));
         QVERIFY(w.width() >= 800);
         w.resize(800, 600);
         w.show();

@@ -67,14 +67,20 @@ struct Session : TestRun {
                    : t2()->Label1->text().mid(6);
     }
     int right() const { return t2() ? t2()->PosizioneGiusta : int(shown().indexOf(asked())); }
-    // The count labels and the traffic lights on screen.
+    // The count labels and the traffic lights on screen, then the board's other controls hidden.
     QString board() const
     {
         const Scoreboard &s = screen<Exercise>(id)->score;
         const auto shown = [](const QLabel *l) { return l->isHidden() ? QString() : l->text(); };
-        return QStringLiteral("[%1][%2] %3%4")
+        QStringList hidden;
+        for (const QWidget *c :
+             std::initializer_list<const QWidget *>{s.Label2, s.Label3, s.cmdAzzera})
+            if (c->isHidden())
+                hidden << c->objectName();
+        return QStringLiteral("[%1][%2] %3%4%5")
             .arg(shown(s.EtichettaEsatti), shown(s.EtichettaErrati),
-                 s.IconaSi->isHidden() ? "" : "si", s.IconaNo->isHidden() ? "" : "no");
+                 s.IconaSi->isHidden() ? "" : "si", s.IconaNo->isHidden() ? "" : "no",
+                 hidden.isEmpty() ? "" : " without " + hidden.join(','));
     }
     ScreenId id = ScreenId::FormTrova;
     // Every paint of the word asked in word to picture, logged among the beeps and the voices.
@@ -175,8 +181,9 @@ void TestExercises::answers_data()
         {0.0f, 0.0f, 0.15f, 0.3f, 0.45f, 0.6f, 0.75f, 0.9f},
         {"città", "Città", "cane", "sole", "luna", "casa", "mare"},
         esercizi + "scrittura=maiuscolo");
-    row("without the score, counted all the same", FormTrova, "wrong right", "[][]  | 0/1 1/1 | 1",
-        {}, numberedWords(10), esercizi + "punteggio=no");
+    row("without the score, counted all the same", FormTrova, "wrong right",
+        "[][]  without Label2,Label3,cmdAzzera | 0/1 1/1 | 1", {}, numberedWords(10),
+        esercizi + "punteggio=no");
     // Voices. Word 3 is asked in place 0, then word 7 (heard: the voice's number; each paint of
     // the word asked: "paint").
     const QList<float> three{0.25f, 0.0f, 0.0f, 0.1f, 0.35f, 0.45f, 0.55f, 0.65f};

@@ -142,9 +142,8 @@ void TestScreens::design()
 void TestScreens::navigation_data()
 {
     // The action: [words in the list:] a control clicked, "window" clicked, keys or a
-    // double-click whose first click changes the screen [, the answer]. What
-    // follows: shown after | shown at each beep | questions and messages | end status | windows
-    // left.
+    // double-click whose first click changes the screen [, the answer]. What follows: shown after
+    // | shown at each beep | questions and messages | end status | windows left.
     QTest::addColumn<Step>("step");
     const auto row = [](ScreenId from, const char *action, const QByteArray &expected,
                         const QByteArray &settings = {}) {
