@@ -33,6 +33,17 @@ QByteArray jpegBytes(const QImage &image, int quality)
     return bytes;
 }
 
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB888),
+                 y = b.convertToFormat(QImage::Format_RGB888);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int i = 0; i < 3 * x.width(); ++i)
+            sum += std::abs(x.constScanLine(row)[i] - y.constScanLine(row)[i]);
+    return sum / (3.0 * x.width() * x.height());
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified)
 {
     QFile file(path);

@@ -14,6 +14,8 @@
 QImage noisyImage(QSize size, quint32 seed);
 
 QByteArray jpegBytes(const QImage &image, int quality);
+// The mean difference of two pictures of one size, in levels of 255 a channel of red, green, blue.
+double meanDifference(const QImage &a, const QImage &b);
 
 // The file written whole, with this modification time if one is given.
 bool writeFile(const QString &path, const QByteArray &bytes, const QDateTime &modified = {});

@@ -139,20 +139,8 @@ PictureResult ScriptedPlatform::loadPicture(const QString &path, QSize pixelSize
     return pictureCache ? pictureCache->load(path, pixelSize) : decodePicture(path, pixelSize);
 }
 
-QList<PictureResult> ScriptedPlatform::loadPictures(const QList<PictureRequest> &requests)
-{
-    if (!pictureCache)
-        return Platform::loadPictures(requests);
-    if (onLoad)
-        onLoad();
-    loads += int(requests.size());
-    return pictureCache->loadAll(requests);
-}
-
 void ScriptedPlatform::preparePictures(const QStringList &paths, const QList<QSize> &pixelSizes)
 {
     preparedPaths = paths;
     preparedSizes = pixelSizes;
-    if (pictureCache)
-        pictureCache->warmUp(paths, pixelSizes);
 }

@@ -31,7 +31,6 @@ public:
     [[noreturn]] void fatal(const QString &report) override { throw report; }
     void endProgram(int status) override { endStatus = status; }
     PictureResult loadPicture(const QString &path, QSize pixelSize) override;
-    QList<PictureResult> loadPictures(const QList<PictureRequest> &requests) override;
     QList<PictureProblem> checkPictures(const QStringList &paths) override
     {
         return findPictureProblems(paths);
@@ -46,11 +45,10 @@ public:
     QList<float> randoms;
     // Answers to the Yes/No questions, in order; No when the script has run out.
     QList<bool> answers;
-    // When set, pictures are read through this cache, which also reads ahead what the program
-    // prepares; otherwise they are decoded directly, one by one.
+    // When set, pictures are read through this cache; otherwise they are decoded directly.
     PictureCache *pictureCache = nullptr;
-    // Run at every beep before it is counted, and when pictures are asked for before they are
-    // read: to look at the screens at that moment.
+    // Run at every beep before it is counted, and at every picture asked for before it is read:
+    // to look at the screens at that moment.
     std::function<void()> onBeep, onLoad;
 
     int beeps = 0;
