@@ -30,18 +30,11 @@ desktop-file-validate "$apps/$id.desktop" "$apps/diveva-cartella.desktop" \
     || fail "desktop-file-validate"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null \
     || { appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"; fail "appstreamcli validate"; }
-# The menu's launcher opens the example folder; the other one, offered for folders, the
-# folder chosen, and only appears in "Apri con".
+# The entries start the launcher script (tried below), the menu's on the example folder and the
+# other on the folder chosen, with the icon installed above.
 entry_is "$apps/$id.desktop" Exec 'diveva-cartella'
 entry_is "$apps/$id.desktop" Icon "$id"
-entry_is "$apps/$id.desktop" Categories 'Education;Languages;'
 entry_is "$apps/diveva-cartella.desktop" Exec 'diveva-cartella %f'
-entry_is "$apps/diveva-cartella.desktop" MimeType 'inode/directory;'
-entry_is "$apps/diveva-cartella.desktop" NoDisplay 'true'
-# Each offers the whiteboard's full screen as an action.
-entry_is "$apps/$id.desktop" Actions 'schermo-intero;'
-grep -qx 'Exec=diveva-cartella --schermo-intero %f' "$apps/diveva-cartella.desktop" \
-    || fail "diveva-cartella.desktop: no full-screen action for the folder"
 diff -r "$source/esempio" "$prefix/share/diveva/esempio" >/dev/null \
     || fail "the installed example folder differs from esempio/"
 echo "tree under $prefix: complete, entries and metainfo valid"
