@@ -98,8 +98,9 @@ fi
 # A folder with a voice for every word (a tone of known level in place of the example's) and
 # settings of its own (three choices, capitals, no beep), heard through a PulseAudio server of the
 # test's own: its null sink's monitor is recorded from the start. The word asked is heard after
-# its question appears, and nothing before it. A missing server fails the test. The program runs with --schermo-intero: its windows fill the
-# 1024 x 768 display, the design scaled by 1024/632 and centred (at).
+# its question appears, and nothing before it. A missing server fails the test. The program runs
+# with --schermo-intero: its windows fill the 1024 x 768 display, the design scaled by 1024/632
+# and centred (at).
 voci=$work/voci pulse=$work/pulse
 cp -r "$example" "$voci"
 mkdir -p "$voci/voce" "$pulse"
@@ -143,7 +144,7 @@ leave "$trova2"
 [ -s "$out/stderr-voci.txt" ] && { cat "$out/stderr-voci.txt" >&2; fail "the program wrote to standard error"; }
 kill $PAREC_PID $PULSE_PID 2>/dev/null
 unset PULSE_SERVER
-echo "voices: heard after the question, silence before"
+echo "voices: exit status 0 after Yes, nothing on standard error"
 
 # A folder without a word list: the error report names the file; the program ends non-zero.
 launch "$work/vuota" "$out/stderr-vuota.txt" "$work/diveva"

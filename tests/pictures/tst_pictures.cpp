@@ -134,7 +134,7 @@ private slots:
                 out += QStringLiteral("%1 MiB allocated").arg(grown);
             if (decoded.ok())
                 out += QStringLiteral("%1x%2").arg(i.width()).arg(i.height());
-            // Sharp: 10 levels off, from JPEG's loss of colour; a decode at a quarter, 23.
+            // Sharp: 10 levels off, from JPEG's loss of colour; decoded at 3/8, below the box, 23.
             if (decoded.ok() && look == "sharp")
                 out += meanDifference(i, QImage::fromData(bytes).scaled(Box, Qt::IgnoreAspectRatio,
                                                                         Qt::SmoothTransformation))

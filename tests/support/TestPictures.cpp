@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <limits>
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -35,6 +36,8 @@ QByteArray jpegBytes(const QImage &image, int quality)
 
 double meanDifference(const QImage &a, const QImage &b)
 {
+    if (a.size() != b.size()) // no pixel of one is read past the end of the other
+        return std::numeric_limits<double>::infinity();
     const QImage x = a.convertToFormat(QImage::Format_RGB888),
                  y = b.convertToFormat(QImage::Format_RGB888);
     double sum = 0;

@@ -14,7 +14,8 @@
 QImage noisyImage(QSize size, quint32 seed);
 
 QByteArray jpegBytes(const QImage &image, int quality);
-// The mean difference of two pictures of one size, in levels of 255 a channel of red, green, blue.
+// The mean difference of two pictures, in levels of 255 a channel of red, green and blue; infinite
+// when their sizes differ.
 double meanDifference(const QImage &a, const QImage &b);
 
 // The file written whole, with this modification time if one is given.
